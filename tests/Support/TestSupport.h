@@ -1,0 +1,47 @@
+// Helpers shared by the tests: a temporary directory that removes itself, and a
+// child process run to completion with its output captured.
+#ifndef FAULTWRIGHT_TESTS_SUPPORT_TESTSUPPORT_H
+#define FAULTWRIGHT_TESTS_SUPPORT_TESTSUPPORT_H
+
+#include <string>
+#include <vector>
+
+namespace FaultwrightTest {
+
+// A fresh directory under /tmp, removed with everything in it on destruction.
+class TempDirectory {
+ public:
+  TempDirectory();
+  ~TempDirectory();
+  TempDirectory(const TempDirectory&) = delete;
+  TempDirectory& operator=(const TempDirectory&) = delete;
+
+  // The path, ending in "/" so that file names can be appended directly.
+  const std::string& Path() const { return path_; }
+  // Writes a file below the directory and returns its full path.
+  std::string Write(const std::string& name, const std::string& contents) const;
+
+ private:
+  std::string path_;
+};
+
+struct ProcessResult {
+  int status = -1;  // exit status, or -1 when the process did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs program with args (args[0] is argv[0]) in workingDirectory (empty: the
+// current one), waits for it and returns its exit status and output.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workingDirectory = "");
+
+// Path of a program built by this project, for example "fwerror".
+std::string BuiltProgram(const std::string& name);
+
+// Reads a whole file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+}  // namespace FaultwrightTest
+
+#endif  // FAULTWRIGHT_TESTS_SUPPORT_TESTSUPPORT_H
