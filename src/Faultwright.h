@@ -3,7 +3,18 @@
 #ifndef FAULTWRIGHT_H
 #define FAULTWRIGHT_H
 
+#include "Common/ErrorDatabase/CError.h"
+#include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/ErrorDatabase/CErrorDatabaseListener.h"
+#include "Common/ErrorDatabase/CTriggerSet.h"
+#include "Common/TextExport.h"
 #include "Identifiers/CErrorKey.h"
 #include "Identifiers/Identifiers.h"
+#include "Platform/Core/Debug.h"
+#include "Platform/Core/IO/XMLDocument.h"
+#include "Platform/Core/IO/XMLNode.h"
+#include "Platform/Core/MonotonicTime.h"
+#include "Platform/Core/Time.h"
+#include "Platform/Core/Utilities/SplitString.h"
 
 #endif  // FAULTWRIGHT_H

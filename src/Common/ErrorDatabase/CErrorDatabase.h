@@ -1,0 +1,114 @@
+// CErrorDatabase: the error catalogue of the unit, loaded in one go from a
+// configuration directory, and the live state of its errors.
+//
+// The constructor reads configDirectory + "FaultwrightConfig.xml" (the
+// directory path ends in "/", or is empty for the working directory) and the
+// module files it lists, and builds one CError per valid Error element. A
+// faulty element is skipped whole, never half-trusted: the smallest element
+// that holds the fault (a Trigger, an Option, an Error, a SubModule or Problem
+// with all it holds, a Module entry) is left out, one line naming the file,
+// the element and the fault goes to standard error, and LoadProblems() keeps
+// the line. A trigger naming its own error gives the line
+// "Error <id> links to itself"; a cycle of trigger references is reported the
+// same way but kept, with finite weights.
+//
+// After construction the set of records never changes and records never move,
+// so pointers to them stay valid for the catalogue's life. Two Error elements
+// with the same (code, type) both become records; FindError finds the later.
+// Not copyable: records point to their catalogue and to one another. Used by
+// one thread at a time.
+#ifndef FAULTWRIGHT_COMMON_ERRORDATABASE_CERRORDATABASE_H
+#define FAULTWRIGHT_COMMON_ERRORDATABASE_CERRORDATABASE_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Common/ErrorDatabase/CError.h"
+#include "Common/ErrorDatabase/CErrorDatabaseListener.h"
+#include "Common/ErrorDatabase/CTriggerSet.h"
+#include "Identifiers/Identifiers.h"
+#include "Platform/Core/IO/XMLNode.h"
+
+namespace Faultwright {
+
+class CErrorDatabase {
+ public:
+  explicit CErrorDatabase(const std::string& configDirectory);
+  CErrorDatabase(const CErrorDatabase&) = delete;
+  CErrorDatabase& operator=(const CErrorDatabase&) = delete;
+
+  // Every record in load order; a record's position is its index.
+  const std::vector<CError>& Errors() const { return errors_; }
+  // The records that (code, type) finds, ascending by code, then type; a
+  // record replaced by a later duplicate is not among them.
+  const std::vector<CError*>& IndexedErrors() const { return indexedErrors_; }
+  // One line per fault found while loading, in the order met; empty for a
+  // sound catalogue.
+  const std::vector<std::string>& LoadProblems() const { return loadProblems_; }
+
+  // The record indexed under (code, type), or null. Logarithmic time.
+  CError* FindError(unsigned code, int type);
+  const CError* FindError(unsigned code, int type) const;
+
+  // Live state. RaiseError and ClearError mark the named error changed and
+  // raise or clear it if needed; an unknown (code, type) changes nothing.
+  void RaiseError(unsigned code, int type, bool silent);
+  void ClearError(unsigned code, int type, bool silent);
+  // Replaces the listener (not owned); null removes it.
+  void SetListener(CErrorDatabaseListener* listener);
+  void NotifyRaised(unsigned code, EProblemType type);
+  void NotifyCleared(unsigned code, EProblemType type);
+  // Chooses the heaviest error of each group of directly linked errors among
+  // the active ones, the changed active ones and the changed inactive ones,
+  // and resets every changed flag.
+  void UpdateTopLevelErrors();
+  const std::vector<CError*>& TopLevelErrors(bool changedOnly) const;
+  const std::vector<CError*>& ClearedTopLevelErrors() const;
+
+  // The report on standard output, one flushed line at a time. PrintErrorTree
+  // shows every error that nothing triggers with its trigger tree below it
+  // (with all, also those without trigger sets); PrintErrorList shows the
+  // names of every error. A trigger already on the current path is shown but
+  // not followed again, so a cyclic catalogue prints finitely.
+  void PrintErrorTree(bool all) const;
+  void PrintErrorList() const;
+
+ private:
+  struct Loading;
+
+  // The steps of loading, each named after the element it handles.
+  void LoadModule(Loading& loading, EModuleIdentifier module, const std::string& moduleName,
+                  const std::string& path);
+  void LoadSubModule(Loading& loading, EModuleIdentifier module, ESubModuleIdentifier subModule,
+                     const Core::IO::XMLNode& subModuleNode);
+  void LoadError(Loading& loading, uint32_t code, const Core::IO::XMLNode& errorNode);
+  void LoadTriggerSet(Loading& loading, int index, const Core::IO::XMLNode& triggerSetsNode);
+  void LoadTriggerSetOptions(Loading& loading, int index, CTriggerSet& triggerSet,
+                             const Core::IO::XMLNode& optionsNode);
+  void LoadTriggerSetTriggers(Loading& loading, int index, CTriggerSet& triggerSet,
+                              const Core::IO::XMLNode& triggersNode);
+  void BuildIndex(const std::vector<uint64_t>& keys);
+  // Weights in time linear in the number of links; reports every cycle.
+  void UpdateWeights(const Loading& loading);
+  // Writes the line to standard error and keeps it.
+  void ReportProblem(const std::string& line);
+
+  void PrintTriggerSets(const CError& error, const std::string& indent, std::vector<const CError*>& path) const;
+
+  std::vector<CError> errors_;
+  // The index: keys (code, type) packed so that they sort by code, then type,
+  // and the records they name, in the same order.
+  std::vector<uint64_t> indexKeys_;
+  std::vector<CError*> indexedErrors_;
+  std::string configDirectory_;
+  CErrorDatabaseListener* listener_ = nullptr;
+  std::vector<CError*> topLevelErrors_;
+  std::vector<CError*> changedTopLevelErrors_;
+  std::vector<CError*> clearedTopLevelErrors_;
+  std::vector<std::string> loadProblems_;
+};
+
+}  // namespace Faultwright
+
+#endif  // FAULTWRIGHT_COMMON_ERRORDATABASE_CERRORDATABASE_H

@@ -1,0 +1,21 @@
+#include "Platform/Core/IO/XMLDocument.h"
+
+namespace Core {
+namespace IO {
+
+bool XMLDocument::Parse(const std::string& path) {
+  pugi::xml_parse_result result = document_.load_file(path.c_str());
+  fileOpened_ = result.status != pugi::status_file_not_found && result.status != pugi::status_io_error;
+  if (result) {
+    parseError_.clear();
+    return true;
+  }
+  // pugixml keeps what it read before the fault; a half document must not be trusted.
+  document_.reset();
+  parseError_ = result.description();
+  if (fileOpened_) parseError_ += " at byte " + std::to_string(result.offset);
+  return false;
+}
+
+}  // namespace IO
+}  // namespace Core

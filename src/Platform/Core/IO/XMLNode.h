@@ -1,0 +1,75 @@
+// Core::IO::XMLNode: one element of a parsed Core::IO::XMLDocument, a small
+// handle that is copied by value and stays valid as long as its document.
+//
+// Children() yields the child elements only (no text, comments or processing
+// instructions), in document order. Attribute lookup is by exact name and
+// tells an absent attribute from an empty one. Names are compared exactly.
+#ifndef FAULTWRIGHT_PLATFORM_CORE_IO_XMLNODE_H
+#define FAULTWRIGHT_PLATFORM_CORE_IO_XMLNODE_H
+
+#include <optional>
+#include <string>
+
+#include <pugixml.hpp>
+
+namespace Core {
+namespace IO {
+
+class XMLNode {
+ public:
+  // The child elements of one node, walked with a range-for; each is an XMLNode by value.
+  class ChildList {
+   public:
+    class Iterator {
+     public:
+      explicit Iterator(pugi::xml_node node) : node_(node) {}
+      XMLNode operator*() const { return XMLNode(node_); }
+      Iterator& operator++() {
+        node_ = NextElement(node_.next_sibling());
+        return *this;
+      }
+      bool operator!=(const Iterator& other) const { return node_ != other.node_; }
+      bool operator==(const Iterator& other) const { return node_ == other.node_; }
+
+     private:
+      pugi::xml_node node_;
+    };
+
+    explicit ChildList(pugi::xml_node parent) : parent_(parent) {}
+    Iterator begin() const { return Iterator(NextElement(parent_.first_child())); }
+    Iterator end() const { return Iterator(pugi::xml_node()); }
+    bool empty() const { return !(begin() != end()); }
+
+   private:
+    pugi::xml_node parent_;
+  };
+
+  explicit XMLNode(pugi::xml_node node) : node_(node) {}
+
+  // The element's name; empty for the document's root node.
+  std::string Name() const { return node_.name(); }
+  // Name() == name without building a string.
+  bool IsNamed(const char* name) const;
+
+  // The first child element of that name, or nothing.
+  std::optional<XMLNode> Child(const std::string& name) const;
+  ChildList Children() const { return ChildList(node_); }
+
+  bool HasAttribute(const std::string& name) const { return FindAttribute(name) != nullptr; }
+  // The attribute's value, or null when the node has no attribute of that
+  // name. The text lives as long as the document.
+  const char* FindAttribute(const std::string& name) const;
+  // The attribute's value, or fallback when it is absent (not when it is empty).
+  std::string Attribute(const std::string& name, const std::string& fallback = std::string()) const;
+
+ private:
+  // node itself if it is an element, else its next sibling that is one.
+  static pugi::xml_node NextElement(pugi::xml_node node);
+
+  pugi::xml_node node_;
+};
+
+}  // namespace IO
+}  // namespace Core
+
+#endif  // FAULTWRIGHT_PLATFORM_CORE_IO_XMLNODE_H
