@@ -5,5 +5,21 @@
 
 #include "Identifiers/CErrorKey.h"
 #include "Identifiers/Identifiers.h"
+#include "Client/CFaultwrightAPI.h"
+#include "Platform/MPI/BDecoderC.h"
+#include "Platform/MPI/BDictionaryC.h"
+#include "Platform/MPI/BElementC.h"
+#include "Platform/MPI/BEncoderC.h"
+#include "Platform/MPI/BIntegerC.h"
+#include "Platform/MPI/BListC.h"
+#include "Platform/MPI/BStringC.h"
+#include "Platform/MPI/MPICallback.h"
+#include "Platform/MPI/MPICallbackBase.h"
+#include "Platform/MPI/MPIServerConnectionC.h"
+#include "Platform/MPI/MPISocketClientC.h"
+#include "Platform/MPI/MPISocketConnectionC.h"
+#include "Platform/MPI/MPISocketServerC.h"
+#include "Platform/MPI/Socket.h"
+#include "Tool/CCommandLine.h"
 
 #endif  // FAULTWRIGHT_H
