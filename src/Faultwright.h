@@ -3,6 +3,9 @@
 #ifndef FAULTWRIGHT_H
 #define FAULTWRIGHT_H
 
+#include "Common/CErrorDatabaseView.h"
+#include "Common/CErrorState.h"
+#include "Common/CErrorStateListener.h"
 #include "Common/ErrorDatabase/CError.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
