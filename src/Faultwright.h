@@ -4,6 +4,9 @@
 #define FAULTWRIGHT_H
 
 #include "Client/CFaultwrightAPI.h"
+#include "Common/CErrorDatabaseView.h"
+#include "Common/CErrorState.h"
+#include "Common/CErrorStateListener.h"
 #include "Common/ErrorDatabase/CError.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
