@@ -279,11 +279,15 @@ TEST_F(ServicePortTest, FiftyClientsRaisingAtOnceAreEachAppliedOnce) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  EXPECT_TRUE(service.WaitUntil([&] { return CountOf(service.Out(), "\n") == kClients; }));
+  EXPECT_TRUE(service.WaitUntil([&] {
+    for (int n = 0; n < kClients; ++n) {
+      if (!reader.IsActive(SyntheticId(n))) return false;
+    }
+    return true;
+  }));
+  EXPECT_EQ(CountOf(service.Out(), "\n"), size_t{kClients});
   for (int n = 0; n < kClients; ++n) {
-    CErrorState state = reader.State(SyntheticId(n));
-    EXPECT_TRUE(state.IsActive()) << SyntheticId(n);
-    EXPECT_EQ(state.RaiseCount1, 1) << SyntheticId(n);
+    EXPECT_EQ(reader.State(SyntheticId(n)).RaiseCount1, 1) << SyntheticId(n);
     EXPECT_EQ(CountOf(service.Out(), "RaiseError " + SyntheticId(n) + "\n"), 1u);
   }
   EXPECT_EQ(service.Stop(SIGTERM), 0);
