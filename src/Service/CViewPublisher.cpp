@@ -55,7 +55,7 @@ CErrorState* CViewPublisher::Find(unsigned code, int type) {
 }
 
 void CViewPublisher::ErrorRaised(unsigned code, EProblemType type) {
-  view_->RaiseError(code, type);
+  if (writing_) view_->RaiseError(code, type);
   CErrorState* entry = Find(code, type);
   if (entry != nullptr && !entry->IsActive()) {
     entry->Flags |= CErrorState::kActive;
@@ -67,7 +67,7 @@ void CViewPublisher::ErrorRaised(unsigned code, EProblemType type) {
 }
 
 void CViewPublisher::ErrorCleared(unsigned code, EProblemType type) {
-  view_->ClearError(code, type);
+  if (writing_) view_->ClearError(code, type);
   CErrorState* entry = Find(code, type);
   if (entry != nullptr && entry->IsActive()) {
     entry->Flags &= static_cast<uint16_t>(~CErrorState::kActive);
@@ -77,6 +77,7 @@ void CViewPublisher::ErrorCleared(unsigned code, EProblemType type) {
 }
 
 int CViewPublisher::Verify() {
+  writing_ = false;
   if (view_->HasFailed()) {
     view_ = std::make_unique<CErrorDatabaseView>(false, 1);
     if (view_->HasFailed()) return -1;
@@ -85,6 +86,7 @@ int CViewPublisher::Verify() {
   std::vector<CErrorState> segment;
   view_->GetErrorStates(segment);
   if (segment.size() != states_.size()) return -1;  // the lock was not obtained
+  writing_ = true;
   std::vector<CErrorKey> raise;
   std::vector<CErrorKey> clear;
   std::vector<CErrorState> restore;
