@@ -159,9 +159,9 @@ std::vector<std::string> ToolArgs(bool raise) {
 void BM_RaiseVisibleToReader(benchmark::State& state) {
   ServiceUnderLoad service({});
   if (!service.Serving()) return state.SkipWithError("fwservice did not start (is port 5300 taken?)");
-  const CErrorKey key(Faultwright::emiGPS | Faultwright::SubModuleFromName("L1 L2 Antenna") |
-                          Faultwright::ProblemFromName("Voltage"),
-                      4);
+  const CErrorKey key(
+      Faultwright::emiGPS | Faultwright::SubModuleFromName("L1 L2 Antenna") | Faultwright::ProblemFromName("Voltage"),
+      4);
   std::vector<double> alone, visible;
   for (auto _ : state) {
     Clock::time_point start = Clock::now();
@@ -208,7 +208,9 @@ void BM_TenClientsThroughput(benchmark::State& state) {
   const double cpuAtStart = service.CpuSeconds();
   for (auto _ : state) {
     std::vector<uint16_t> expected;
-    for (const CErrorKey& key : keys) expected.push_back(static_cast<uint16_t>(service.State(key).RaiseCount1 + kPerClient / 2));
+    for (const CErrorKey& key : keys) {
+      expected.push_back(static_cast<uint16_t>(service.State(key).RaiseCount1 + kPerClient / 2));
+    }
     const Clock::time_point start = Clock::now();
     std::vector<std::thread> senders;
     for (int i = 0; i < kClients; ++i) {

@@ -39,8 +39,7 @@ bool CViewPublisher::Open(const std::vector<CErrorState>& records) {
     // A restore lost to the lock shows in the counters.
     bool restored = std::all_of(records.begin(), records.end(), [this](const CErrorState& record) {
       const CErrorState* entry = Find(record.Code, record.Type);
-      return entry == nullptr ||
-             (entry->RaiseCount1 == record.RaiseCount1 && entry->RaiseCount2 == record.RaiseCount2);
+      return entry == nullptr || (entry->RaiseCount1 == record.RaiseCount1 && entry->RaiseCount2 == record.RaiseCount2);
     });
     if (restored) return true;
   }
