@@ -21,6 +21,7 @@
 #include "Common/CErrorDatabaseView.h"
 #include "Platform/MPI/BListC.h"
 #include "Platform/MPI/MPICallback.h"
+#include "Service/CServiceOptions.h"
 #include "Service/CStateFile.h"
 #include "Support/ServiceProcess.h"
 #include "Support/SyntheticCatalogue.h"
@@ -173,6 +174,8 @@ TEST_F(ServicePortTest, RaisesOfTheToolReachReadersAndCallbackClients) {
 TEST_F(ServicePortTest, WithoutACatalogueNotificationsAreLoggedAndPassedOn) {
   EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "--state", "s"}).status, 1);
   EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config"}).status, 1);
+  EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config", kSampleConfig, "--state", ""}).err,
+            std::string("fwservice: --state needs a value\n") + CServiceOptions::Usage());
   EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "extra"}).err.rfind("fwservice: unexpected", 0), 0u);
   EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "-h"}).out.rfind("usage: fwservice", 0), 0u);
   std::unique_ptr<TempDirectory> empty = std::make_unique<TempDirectory>();
