@@ -3,6 +3,8 @@
 #ifndef FAULTWRIGHT_H
 #define FAULTWRIGHT_H
 
+#include "Common/CErrorPattern.h"
+#include "Common/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CError.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
