@@ -3,8 +3,11 @@
 #ifndef FAULTWRIGHT_H
 #define FAULTWRIGHT_H
 
+#include "Common/CErrorDatabaseView.h"
 #include "Common/CErrorPattern.h"
 #include "Common/CErrorPatterns.h"
+#include "Common/CErrorState.h"
+#include "Common/CErrorStateListener.h"
 #include "Common/ErrorDatabase/CError.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
