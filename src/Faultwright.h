@@ -3,10 +3,21 @@
 #ifndef FAULTWRIGHT_H
 #define FAULTWRIGHT_H
 
+#include "Common/ActiveErrorsPrinter.h"
+#include "Common/CErrorDatabaseView.h"
+#include "Common/CErrorPattern.h"
+#include "Common/CErrorPatterns.h"
+#include "Common/CErrorState.h"
+#include "Common/CErrorStateListener.h"
+#include "Common/CErrorSummary.h"
 #include "Common/ErrorDatabase/CError.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
 #include "Common/ErrorDatabase/CTriggerSet.h"
+#include "Common/ErrorSummaries.h"
+#include "Common/StateCode.h"
+#include "Common/StateCodeDecoder.h"
+#include "Common/SummaryFields.h"
 #include "Common/TextExport.h"
 #include "Identifiers/CErrorKey.h"
 #include "Identifiers/Identifiers.h"
