@@ -76,9 +76,9 @@ struct CErrorDatabase::Loading {
   }
 };
 
-CErrorDatabase::CErrorDatabase(const std::string& configDirectory) : configDirectory_(configDirectory) {
+CErrorDatabase::CErrorDatabase(const std::string& configDirectory) {
   Loading loading;
-  const std::string topPath = configDirectory_ + kTopFileName;
+  const std::string topPath = configDirectory + kTopFileName;
   Core::IO::XMLDocument topDocument;
   if (!topDocument.Parse(topPath)) {
     // No top file at all is an unconfigured catalogue, not a fault.
@@ -102,7 +102,7 @@ CErrorDatabase::CErrorDatabase(const std::string& configDirectory) : configDirec
       ReportProblem(topPath + ": Module " + Quoted(name) + ": unknown module name");
       continue;
     }
-    LoadModule(loading, module, name, configDirectory_ + entry.Attribute("file"));
+    LoadModule(loading, module, name, configDirectory + entry.Attribute("file"));
   }
 
   BuildIndex(loading.keys);

@@ -106,7 +106,6 @@ class CErrorDatabase {
   // and the records they name, in the same order.
   std::vector<uint64_t> indexKeys_;
   std::vector<CError*> indexedErrors_;
-  std::string configDirectory_;
   CErrorDatabaseListener* listener_ = nullptr;
   std::vector<CError*> topLevelErrors_;
   std::vector<CError*> changedTopLevelErrors_;

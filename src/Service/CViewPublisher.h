@@ -1,0 +1,70 @@
+// CViewPublisher: the service's side of the shared-memory view. It owns the
+// owner's CErrorDatabaseView of the working directory and, as the catalogue's
+// listener, writes every raise and clear of the catalogue (those raised or
+// cleared automatically through trigger sets included) into the segment before
+// passing it on to the next listener.
+//
+// A write into the segment can be lost without a word: the view gives up when
+// it does not get the lock within its five attempts (a reader holding it
+// longer), and refuses everything once a system call failed. So the publisher
+// keeps its own copy of what the segment must hold, changed by the same rules
+// as the view changes the segment (a raise of an inactive entry sets its bit,
+// its raise time and both counters; a clear of an active one clears the bit and
+// sets the clear time). Verify compares the segment with that copy and writes
+// back whatever a lost write left different, counters included; a view that
+// failed is attached afresh (without initialising, which would add a second
+// unit to the lock). The copy is also what the service saves, so a save never
+// waits for the lock.
+#ifndef FAULTWRIGHT_SERVICE_CVIEWPUBLISHER_H
+#define FAULTWRIGHT_SERVICE_CVIEWPUBLISHER_H
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "Common/CErrorDatabaseView.h"
+#include "Common/CErrorState.h"
+#include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/ErrorDatabase/CErrorDatabaseListener.h"
+
+namespace Faultwright {
+
+class CViewPublisher : public CErrorDatabaseListener {
+ public:
+  // Neither catalogue nor next (null: none) is owned.
+  CViewPublisher(CErrorDatabase& catalogue, CErrorDatabaseListener* next);
+  ~CViewPublisher() override;
+
+  // Becomes the owner of the segment: initialises it, places the catalogue's
+  // errors, loads the counters and times of records and enables it. False when
+  // the segment cannot be attached or does not take the errors (printed by the
+  // view).
+  bool Open(const std::vector<CErrorState>& records);
+
+  void ErrorRaised(unsigned code, EProblemType type) override;
+  void ErrorCleared(unsigned code, EProblemType type) override;
+
+  // Writes back every entry that differs from States(). Returns how many it
+  // wrote back, or -1 when the segment could not be read now.
+  int Verify();
+  // What the segment must hold: its entries in order, as GetErrorStates gives them.
+  const std::vector<CErrorState>& States() const { return states_; }
+
+ private:
+  using Key = std::pair<uint32_t, int16_t>;
+
+  // The entry that the view's lookups find for (code, type): the first one.
+  CErrorState* Find(unsigned code, int type);
+
+  CErrorDatabase& catalogue_;
+  CErrorDatabaseListener* next_;
+  std::unique_ptr<CErrorDatabaseView> view_;
+  std::vector<CErrorState> states_;
+  std::map<Key, size_t> firstEntry_;
+};
+
+}  // namespace Faultwright
+
+#endif  // FAULTWRIGHT_SERVICE_CVIEWPUBLISHER_H
