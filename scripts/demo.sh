@@ -59,9 +59,18 @@ fail() {
   exit 1
 }
 
+# Echoes a command as one would type it.
+show() {
+  local word line='$'
+  for word in "$@"; do
+    if [[ "$word" == *" "* ]]; then line+=" \"$word\""; else line+=" $word"; fi
+  done
+  printf '\n%s\n' "$line"
+}
+
 # Runs a program in the working directory after echoing the command.
 run() {
-  printf '\n$ %s\n' "$*"
+  show "$@"
   (cd "$work" && "$programs/$@")
 }
 
@@ -83,7 +92,7 @@ wait_for() {
 }
 
 echo "Working directory: $work"
-printf '\n$ fwservice --config %s --state %s &\n' "$config" "$work/states"
+show fwservice --config "$config" --state "$work/states" "&"
 (cd "$work" && exec "$programs/fwservice" --config "$config" --state "$work/states") >"$work/service.log" 2>&1 &
 service=$!
 # Ready when its database is enabled and the port answers.
@@ -101,19 +110,22 @@ run fwerror -r Spray Treatments "Beyond Treatment Range Limit" 15
 for error in "GPS:L1 L2 Antenna:Voltage:4" "GPS:GPS:Position Calculation:11" \
   "Navigation And Control:Steering:Disengage Fault:11" "Navigation And Control:Line:A Not Set:14" \
   "Spray:Treatments:Beyond Treatment Range Limit:15"; do
-  wait_for "$error" fwinspect active "$config" --json
+  wait_for "$error" fwinspect active "$config"
 done
 
 run fwinspect active "$config" | tee "$work/active.txt"
-code=$(sed -n 's/^  stateCode: *//p' "$work/active.txt" | head -n 1)
-[ -n "$code" ] || fail "no state code among the active errors"
-run fwinspect decode "$config" "$code"
+code=$(awk '/^Navigation And Control:Steering:Disengage Fault:11$/ { found = 1 }
+            found && /^  stateCode:/ { print $2; exit }' "$work/active.txt")
+[ -n "$code" ] || fail "no state code for the steering fault"
+# The code records the whole chain of active triggers below the steering fault.
+run fwinspect decode "$config" "$code" | tee "$work/decoded.txt"
+grep -qx -- "+-----GPS:L1 L2 Antenna:Voltage:4" "$work/decoded.txt" || fail "the state code lost the antenna fault"
 
 run fwerror -c GPS "L1 L2 Antenna" Voltage 4
-wait_for ! "Disengage Fault" fwinspect active "$config" --json
+wait_for ! "Disengage Fault" fwinspect active "$config"
 run fwinspect active "$config"
 
-printf '\n$ kill -TERM %s\n' "$service"
+show kill -TERM "$service"
 kill -TERM "$service"
 status=0
 wait "$service" || status=$?

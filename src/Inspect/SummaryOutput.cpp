@@ -39,7 +39,12 @@ void PrintField(const char* name, const std::string& value) {
     text += c;
     if (c == '\n') text += kIndent;
   }
-  std::printf("  %-13s%s\n", (std::string(name) + ":").c_str(), text.c_str());
+  const std::string label = std::string(name) + ":";
+  if (text.empty()) {
+    std::printf("  %s\n", label.c_str());
+  } else {
+    std::printf("  %-13s%s\n", label.c_str(), text.c_str());
+  }
 }
 
 }  // namespace
