@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "Common/ErrorDatabase/ErrorAttributes.h"
@@ -28,6 +29,19 @@ uint64_t PackKey(uint32_t code, int32_t type) {
 const char* PlainAttribute(const XMLNode& node, const char* name, const char* fallback) {
   const char* value = node.FindAttribute(name);
   return value != nullptr ? value : fallback;
+}
+
+// A Text element's "type" and "text" (empty when absent), in one pass over
+// its attributes; the first of two equal names counts.
+void ReadText(const XMLNode& node, const char*& type, const char*& text) {
+  type = nullptr;
+  text = nullptr;
+  node.ForEachAttribute([&type, &text](const char* name, const char* value) {
+    if (type == nullptr && std::strcmp(name, "type") == 0) type = value;
+    if (text == nullptr && std::strcmp(name, "text") == 0) text = value;
+  });
+  if (type == nullptr) type = "";
+  if (text == nullptr) text = "";
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -66,9 +80,17 @@ struct CErrorDatabase::Loading {
   std::vector<uint64_t> keys;                    // by record index
   std::vector<PendingTriggerSet> pendingTriggerSets;
   std::vector<PendingTrigger> pendingTriggers;
+  std::unordered_map<std::string, EProblemType> types;  // identifier to type, as met
   const CError* error = nullptr;                 // the record whose trigger sets are read
   std::string triggerId;                         // reused for every Trigger
   TriggerReference reference;
+
+  // ProblemTypeFromName, remembered: a catalogue uses few distinct identifiers.
+  EProblemType TypeOf(const char* identifier) {
+    auto [entry, isNew] = types.try_emplace(identifier, eptUnknown);
+    if (isNew) entry->second = ProblemTypeFromName(entry->first);
+    return entry->second;
+  }
 
   // The start of a message about the trigger sets being read.
   std::string Where() const {
@@ -215,8 +237,9 @@ void CErrorDatabase::LoadError(Loading& loading, uint32_t code, const XMLNode& e
   std::optional<XMLNode> triggerSetsNode;
   for (XMLNode child : errorNode.Children()) {
     if (child.IsNamed("Text")) {
-      const char* type = PlainAttribute(child, "type", "");
-      const char* text = PlainAttribute(child, "text", "");
+      const char* type;
+      const char* text;
+      ReadText(child, type, text);
       if (*type == '\0') return fault("Text without type");
       if (*text == '\0') return fault("Text " + Quoted(type) + " without text");
       for (int i = 0; i < 4; ++i) {
@@ -234,7 +257,7 @@ void CErrorDatabase::LoadError(Loading& loading, uint32_t code, const XMLNode& e
 
   errors_.emplace_back(*this, static_cast<EModuleIdentifier>(code & 0xFF0000u),
                        static_cast<ESubModuleIdentifier>(code & 0xFF00u), static_cast<EProblemIdentifier>(code & 0xFFu),
-                       ProblemTypeFromName(identifier), severity, attributes.Visible(), attributes.FullScreen(),
+                       loading.TypeOf(identifier), severity, attributes.Visible(), attributes.FullScreen(),
                        attributes.ForceShutdown(), attributes.IncludeServiceNumber(), attributes.ShouldBeep(),
                        attributes.ShouldBeepIfGuiding(), attributes.Timeout());
   CError& error = errors_.back();
