@@ -83,8 +83,8 @@ bool CDiagnosticService::Start() {
     return true;
   }
   if (!OpenCatalogue()) return false;
-  Report("serving %s port %u with %zu errors from %s (%zu load problems)", kAddress, kPort,
-         catalogue_->Errors().size(), options_.configDirectory.c_str(), catalogue_->LoadProblems().size());
+  Report("serving %s port %u with %zu errors from %s (%zu load problems)", kAddress, kPort, catalogue_->Errors().size(),
+         options_.configDirectory.c_str(), catalogue_->LoadProblems().size());
   return true;
 }
 

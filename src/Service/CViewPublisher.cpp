@@ -39,8 +39,7 @@ bool CViewPublisher::Open(const std::vector<CErrorState>& records) {
     // A restore lost to the lock shows in the counters.
     bool restored = std::all_of(records.begin(), records.end(), [this](const CErrorState& record) {
       const CErrorState* entry = Find(record.Code, record.Type);
-      return entry == nullptr ||
-             (entry->RaiseCount1 == record.RaiseCount1 && entry->RaiseCount2 == record.RaiseCount2);
+      return entry == nullptr || (entry->RaiseCount1 == record.RaiseCount1 && entry->RaiseCount2 == record.RaiseCount2);
     });
     if (restored) return true;
   }
@@ -55,7 +54,7 @@ CErrorState* CViewPublisher::Find(unsigned code, int type) {
 }
 
 void CViewPublisher::ErrorRaised(unsigned code, EProblemType type) {
-  view_->RaiseError(code, type);
+  if (writing_) view_->RaiseError(code, type);
   CErrorState* entry = Find(code, type);
   if (entry != nullptr && !entry->IsActive()) {
     entry->Flags |= CErrorState::kActive;
@@ -67,7 +66,7 @@ void CViewPublisher::ErrorRaised(unsigned code, EProblemType type) {
 }
 
 void CViewPublisher::ErrorCleared(unsigned code, EProblemType type) {
-  view_->ClearError(code, type);
+  if (writing_) view_->ClearError(code, type);
   CErrorState* entry = Find(code, type);
   if (entry != nullptr && entry->IsActive()) {
     entry->Flags &= static_cast<uint16_t>(~CErrorState::kActive);
@@ -77,6 +76,7 @@ void CViewPublisher::ErrorCleared(unsigned code, EProblemType type) {
 }
 
 int CViewPublisher::Verify() {
+  writing_ = false;
   if (view_->HasFailed()) {
     view_ = std::make_unique<CErrorDatabaseView>(false, 1);
     if (view_->HasFailed()) return -1;
@@ -85,6 +85,7 @@ int CViewPublisher::Verify() {
   std::vector<CErrorState> segment;
   view_->GetErrorStates(segment);
   if (segment.size() != states_.size()) return -1;  // the lock was not obtained
+  writing_ = true;
   std::vector<CErrorKey> raise;
   std::vector<CErrorKey> clear;
   std::vector<CErrorState> restore;

@@ -13,8 +13,10 @@
 // sets the clear time). Verify compares the segment with that copy and writes
 // back whatever a lost write left different, counters included; a view that
 // failed is attached afresh (without initialising, which would add a second
-// unit to the lock). The copy is also what the service saves, so a save never
-// waits for the lock.
+// unit to the lock). While Verify cannot read the segment, changes go to the
+// copy only, so that a lock that stays held costs one wait per Verify rather
+// than one per change; the next Verify that reads the segment writes them all.
+// The copy is also what the service saves, so a save never waits for the lock.
 #ifndef FAULTWRIGHT_SERVICE_CVIEWPUBLISHER_H
 #define FAULTWRIGHT_SERVICE_CVIEWPUBLISHER_H
 
@@ -62,6 +64,7 @@ class CViewPublisher : public CErrorDatabaseListener {
   CErrorDatabaseListener* next_;
   std::unique_ptr<CErrorDatabaseView> view_;
   std::vector<CErrorState> states_;
+  bool writing_ = true;  // false while the segment could not be read
   std::map<Key, size_t> firstEntry_;
 };
 
