@@ -50,6 +50,14 @@ TEST(CatalogueLoadingTest, SampleConfigurationLoadsWhole) {
   ASSERT_NE(position, nullptr);
   EXPECT_FALSE(position->IsFullScreen());
   EXPECT_EQ(position->TitleText(), "Position lost");
+  EXPECT_TRUE(position->HasLinkingMode(eelVerbose));
+  const CError* rate = FindByNames(catalogue, "Spray", "Treatments", "Processing Failure", 11);
+  ASSERT_NE(rate, nullptr);
+  ASSERT_EQ(rate->TriggerSets().size(), 1u);
+  EXPECT_EQ(rate->TriggerSets()[0].ErrorLinking(), eelChildOnly);
+  EXPECT_EQ(rate->TriggerSets()[0].TitleSource(), etsTrigger);
+  EXPECT_EQ(rate->TriggerSets()[0].TriggersNeeded(), 2);
+  EXPECT_TRUE(rate->TriggerSets()[0].AutoTrigger());
 
   // A trigger reaching into another module's file, two levels deep.
   const CError* corrections = FindByNames(catalogue, "NTrip", "NetworkRTK", "No Data", 9);
