@@ -1,0 +1,51 @@
+// CLiveDatabase: fwinspect's reader of the live error database, the shared
+// segment of the process's working directory, with the catalogue that its
+// changes are handed to.
+//
+// Refresh runs the view's Update and then makes the catalogue's active errors
+// agree with the segment's active bits, silently, as Update does. Update on
+// its own reports only entries whose times moved since its last look; when
+// the diagnostic service stops or starts again between two looks (the
+// segment is disabled, or zeroed and refilled), errors that were active
+// before would stay active in the catalogue for ever. A segment that is not
+// enabled, or cannot be read, has no active errors.
+//
+// Used by one thread; not copyable (the view is not).
+#ifndef FAULTWRIGHT_INSPECT_CLIVEDATABASE_H
+#define FAULTWRIGHT_INSPECT_CLIVEDATABASE_H
+
+#include <string>
+
+#include "Common/CErrorDatabaseView.h"
+#include "Common/ErrorDatabase/CErrorDatabase.h"
+
+namespace Faultwright {
+
+class CLiveDatabase {
+ public:
+  // Loads the catalogue of directory (ending in "/") and attaches a reader's
+  // view to the working directory's segment.
+  explicit CLiveDatabase(const std::string& directory);
+
+  // The view could not attach; nothing can be read.
+  bool HasFailed() const { return view_.HasFailed(); }
+  // Update's result: 0 (no change), 1 (an active error changed) or 2 (only
+  // clears).
+  int Refresh();
+  // Whether the last Refresh found the segment enabled by its owner.
+  bool IsEnabled() const { return enabled_; }
+
+  CErrorDatabase& Catalogue() { return catalogue_; }
+  CErrorDatabaseView& View() { return view_; }
+
+ private:
+  void Resynchronise();
+
+  CErrorDatabase catalogue_;
+  CErrorDatabaseView view_;
+  bool enabled_ = false;
+};
+
+}  // namespace Faultwright
+
+#endif  // FAULTWRIGHT_INSPECT_CLIVEDATABASE_H

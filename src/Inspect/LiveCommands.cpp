@@ -1,0 +1,190 @@
+#include "Inspect/LiveCommands.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "Common/ActiveErrorsPrinter.h"
+#include "Common/CErrorPatterns.h"
+#include "Common/CErrorSummary.h"
+#include "Common/ErrorSummaries.h"
+#include "Common/StateCode.h"
+#include "Common/StateCodeDecoder.h"
+#include "Identifiers/Identifiers.h"
+#include "Inspect/CLiveDatabase.h"
+#include "Inspect/CommandSupport.h"
+#include "Inspect/SummaryOutput.h"
+#include "Platform/Core/MonotonicTime.h"
+
+namespace Faultwright {
+
+namespace {
+
+// history needs no catalogue; nothing can be read below /dev/null, so this
+// gives the empty one without touching any file.
+const char kNoCatalogue[] = "/dev/null/";
+const double kLongestWatchInterval = 86400;
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
+// Without SA_RESTART, so that a signal also ends the sleep between refreshes.
+bool CatchInterrupts() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+void Sleep(double seconds) {
+  timespec interval;
+  interval.tv_sec = static_cast<time_t>(seconds);
+  interval.tv_nsec = static_cast<long>((seconds - static_cast<double>(interval.tv_sec)) * 1e9);
+  nanosleep(&interval, nullptr);  // an interrupt ends it early, as it should
+}
+
+bool ParseInterval(const std::string& text, double& seconds) {
+  char* end = nullptr;
+  seconds = std::strtod(text.c_str(), &end);
+  return !text.empty() && *end == '\0' && std::isfinite(seconds) && seconds > 0 && seconds <= kLongestWatchInterval;
+}
+
+bool AttachLiveDatabase(const CLiveDatabase& live) {
+  if (!live.HasFailed()) return true;
+  ReportFailure("cannot attach to the live error database of the working directory");
+  return false;
+}
+
+bool CheckEnabled(const CLiveDatabase& live) {
+  if (live.IsEnabled()) return true;
+  ReportFailure("the live error database of the working directory is not enabled (is fwservice running here?)");
+  return false;
+}
+
+Core::Time Now() { return Core::MonotonicTime::Now(); }
+
+// One look at the active errors; false when the database is not enabled.
+bool ShowActive(CLiveDatabase& live, const CErrorPatterns& patterns, bool textKeys, bool json) {
+  const int update = live.Refresh();
+  if (!CheckEnabled(live)) return false;
+  const std::vector<CError*>& topLevelErrors = live.Catalogue().TopLevelErrors(false);
+  std::vector<CErrorSummary> summaries;
+  BuildErrorSummaries(live.View(), patterns, topLevelErrors, summaries, textKeys);
+  if (json) {
+    std::printf("%s\n", SummariesToJson(summaries).c_str());
+    std::fflush(stdout);
+    return true;
+  }
+  std::printf("Update: %d\nTop level errors: %zu\n", update, topLevelErrors.size());
+  PrintActiveTopLevelErrors(topLevelErrors);
+  const Core::Time now = Now();
+  for (const CErrorSummary& summary : summaries) {
+    std::printf("\n");
+    PrintSummary(summary, now);
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunActive(const CArguments& arguments) {
+  const bool watch = arguments.Has("--watch");
+  double interval = 0;
+  if (watch && !ParseInterval(arguments.Value("--watch"), interval)) {
+    return ReportFailure("--watch needs a number of seconds above 0 and at most 86400, not \"" +
+                         arguments.Value("--watch") + "\"");
+  }
+  std::string directory;
+  if (!OpenConfigurationDirectory(arguments.Positional(0), directory)) return 1;
+  CLiveDatabase live(directory);
+  if (!AttachLiveDatabase(live)) return 1;
+  CErrorPatterns patterns(directory);
+  const bool textKeys = arguments.Has("--text-keys");
+  const bool json = arguments.Has("--json");
+  if (!watch) return ShowActive(live, patterns, textKeys, json) ? 0 : 1;
+
+  if (!CatchInterrupts()) return ReportFailure(std::string("cannot catch interrupts: ") + std::strerror(errno));
+  const bool clearScreen = !json && isatty(STDOUT_FILENO) == 1;
+  for (bool first = true; interrupted == 0; first = false) {
+    if (clearScreen) {
+      std::printf("\033[H\033[2J");
+    } else if (!first && !json) {
+      std::printf("\n");
+    }
+    ShowActive(live, patterns, textKeys, json);
+    if (interrupted == 0) Sleep(interval);
+  }
+  return 0;
+}
+
+int RunHistory(const CArguments& arguments) {
+  CLiveDatabase live(kNoCatalogue);
+  if (!AttachLiveDatabase(live)) return 1;
+  live.Refresh();
+  if (!CheckEnabled(live)) return 1;
+  std::vector<CErrorState> states;
+  live.View().GetErrorStates(states);
+  std::vector<CErrorSummary> summaries;
+  BuildStateSummaries(states, summaries);
+  if (arguments.Has("--json")) {
+    std::printf("%s\n", SummariesToJson(summaries).c_str());
+    return 0;
+  }
+  std::printf("Raised errors, latest first\n");
+  const Core::Time now = Now();
+  for (const CErrorSummary& summary : summaries) PrintHistoryLine(summary, now);
+  return 0;
+}
+
+int RunDecode(const CArguments& arguments) {
+  const std::string& stateCode = arguments.Positional(1);
+  std::string bits;
+  if (!DecodeStateCodeBits(stateCode, bits)) {
+    return ReportFailure("\"" + stateCode + "\" is not a state code: a state code is hexadecimal digits");
+  }
+  // Shorter, it cannot say which error it names, let alone which triggers.
+  if (bits.size() < kStateCodeIndexBits) {
+    return ReportFailure("state code \"" + stateCode + "\" is too short: a state code has at least " +
+                         std::to_string((kStateCodeIndexBits + 3) / 4) + " hexadecimal digits");
+  }
+  std::string directory;
+  if (!OpenConfigurationDirectory(arguments.Positional(0), directory)) return 1;
+  CLiveDatabase live(directory);
+  if (!AttachLiveDatabase(live)) return 1;
+  live.Refresh();
+  if (!CheckEnabled(live)) return 1;
+
+  CErrorSummary summary;
+  std::vector<std::string> lines;
+  std::vector<CErrorKey> keys;
+  if (!DecodeStateCode(stateCode, live.Catalogue(), live.View(), summary, lines, keys, arguments.Has("--flat"))) {
+    const int index = IndexFromBits(bits);
+    unsigned code = 0;
+    int type = 0;
+    if (live.View().GetErrorKey(index, code, type) < 0) {
+      return ReportFailure("state code " + stateCode + " names entry " + std::to_string(index) +
+                           ", which the live error database of the working directory does not hold");
+    }
+    return ReportFailure("state code " + stateCode + " names " + ErrorIdentifierText(code, type) +
+                         ", which the catalogue of " + arguments.Positional(0) + " does not hold");
+  }
+  for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+  summary.code = static_cast<uint32_t>(keys.front().code);
+  summary.type = keys.front().type;
+  summary.stateCode = stateCode;
+  std::printf("\n");
+  PrintSummary(summary, Now());
+  return 0;
+}
+
+}  // namespace Faultwright

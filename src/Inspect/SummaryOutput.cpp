@@ -1,0 +1,106 @@
+#include "Inspect/SummaryOutput.h"
+
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "Identifiers/Identifiers.h"
+
+namespace Faultwright {
+
+namespace {
+
+const char kIndent[] = "               ";  // below the values of PrintSummary's fields
+
+std::string TimeText(const Core::Time& time, const Core::Time& now) {
+  if (time.IsZero()) return "never";
+  std::string text = std::to_string(time.Seconds()) + " s";
+  if (!now.CompareLT(time)) text += " (" + std::to_string(now.Seconds() - time.Seconds()) + " s ago)";
+  return text;
+}
+
+std::string FlagsText(const CErrorSummary& summary) {
+  const std::pair<bool, const char*> flags[] = {
+      {summary.visible, "visible"},       {summary.forceShutdown, "forceShutdown"},
+      {summary.fullScreen, "fullScreen"}, {summary.includeServiceNumber, "includeServiceNumber"},
+      {summary.shouldBeep, "shouldBeep"}, {summary.shouldBeepIfGuiding, "shouldBeepIfGuiding"},
+  };
+  std::string text;
+  for (const auto& flag : flags) {
+    if (flag.first) text += (text.empty() ? "" : " ") + std::string(flag.second);
+  }
+  return text.empty() ? "none" : text;
+}
+
+// A text that spans several lines keeps its later lines under the first.
+void PrintField(const char* name, const std::string& value) {
+  std::string text;
+  for (char c : value) {
+    text += c;
+    if (c == '\n') text += kIndent;
+  }
+  const std::string label = std::string(name) + ":";
+  if (text.empty()) {
+    std::printf("  %s\n", label.c_str());
+  } else {
+    std::printf("  %-13s%s\n", label.c_str(), text.c_str());
+  }
+}
+
+}  // namespace
+
+void PrintSummary(const CErrorSummary& summary, const Core::Time& now) {
+  std::printf("%s\n", ErrorIdentifierText(summary.code, summary.type).c_str());
+  PrintField("severity", ErrorSeverityName(summary.severity));
+  PrintField("flags", FlagsText(summary));
+  PrintField("shortTitle", summary.shortTitle);
+  PrintField("vtTitle", summary.vtTitle);
+  for (const std::string& problem : summary.problems) PrintField("problem", problem);
+  for (const std::string& solution : summary.solutions) PrintField("solution", solution);
+  PrintField("raised", TimeText(summary.raised, now));
+  PrintField("cleared", TimeText(summary.cleared, now));
+  PrintField("raiseCounts", std::to_string(summary.raiseCount1) + " " + std::to_string(summary.raiseCount2));
+  if (!summary.stateCode.empty()) PrintField("stateCode", summary.stateCode);
+  if (!summary.fixedCode.empty()) PrintField("fixedCode", summary.fixedCode);
+  std::fflush(stdout);
+}
+
+void PrintHistoryLine(const CErrorSummary& summary, const Core::Time& now) {
+  std::printf("%s  raised %s  cleared %s  raiseCounts %u %u\n", ErrorIdentifierText(summary.code, summary.type).c_str(),
+              TimeText(summary.raised, now).c_str(), TimeText(summary.cleared, now).c_str(), summary.raiseCount1,
+              summary.raiseCount2);
+  std::fflush(stdout);
+}
+
+std::string SummariesToJson(const std::vector<CErrorSummary>& summaries) {
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
+  for (const CErrorSummary& summary : summaries) {
+    array.push_back({
+        {"error", ErrorIdentifierText(summary.code, summary.type)},
+        {"code", summary.code},
+        {"type", summary.type},
+        {"severity", ErrorSeverityName(summary.severity)},
+        {"visible", summary.visible},
+        {"forceShutdown", summary.forceShutdown},
+        {"fullScreen", summary.fullScreen},
+        {"includeServiceNumber", summary.includeServiceNumber},
+        {"shouldBeep", summary.shouldBeep},
+        {"shouldBeepIfGuiding", summary.shouldBeepIfGuiding},
+        {"shortTitle", summary.shortTitle},
+        {"vtTitle", summary.vtTitle},
+        {"problems", summary.problems},
+        {"solutions", summary.solutions},
+        {"raised", summary.raised.Seconds()},
+        {"cleared", summary.cleared.Seconds()},
+        {"raiseCount1", summary.raiseCount1},
+        {"raiseCount2", summary.raiseCount2},
+        {"stateCode", summary.stateCode},
+        {"fixedCode", summary.fixedCode},
+    });
+  }
+  // Catalogue texts are bytes as the XML file held them; a stray non-UTF-8 byte
+  // must not cost the whole answer.
+  return array.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+}  // namespace Faultwright

@@ -1,0 +1,322 @@
+// fwinspect as a black box: its report, export and check of configuration
+// directories, and its reading of a live database that the test owns, as the
+// diagnostic service would.
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "Common/CErrorDatabaseView.h"
+#include "Inspect/CLiveDatabase.h"
+#include "Support/LiveCatalogue.h"
+#include "Support/TestSupport.h"
+
+namespace {
+
+using FaultwrightTest::ProcessResult;
+using FaultwrightTest::ErrorXml;
+using FaultwrightTest::LiveCatalogue;
+using FaultwrightTest::TempDirectory;
+using FaultwrightTest::TriggerSetXml;
+
+const std::string kSampleConfig = FAULTWRIGHT_SOURCE_DIR "/config";
+
+// Position Calculation:11 is raised automatically by either of No Data:9 and
+// Usable Satellites:1; Firmware Version:12 stands alone.
+const std::string kErrors =
+    ErrorXml("No Data:9", "visible='yes' shouldBeep='yes'") + ErrorXml("Usable Satellites:1", "visible='yes'") +
+    ErrorXml("Firmware Version:12", "visible='no'") +
+    ErrorXml("Position Calculation:11", "visible='yes' fullScreen='yes'",
+             TriggerSetXml({"autoTrigger=yes", "triggersNeeded=1"}, {"No Data:9", "Usable Satellites:1"}));
+const char kPattern[] =
+    "<pattern fixedCode='FIX-1'><error id='GPS:GPS:No Data:9'/><error id='GPS:GPS:Position Calculation:11'/>"
+    "</pattern>";
+
+ProcessResult Inspect(const std::vector<std::string>& args, const std::string& workingDirectory = "") {
+  std::vector<std::string> argv = {"fwinspect"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return FaultwrightTest::RunProcess(FaultwrightTest::BuiltProgram("fwinspect"), argv, workingDirectory);
+}
+
+const char kTopFile[] =
+    "<Faultwright><ErrorList><Module identifier='GPS' file='Gps.xml'/></ErrorList></Faultwright>";
+
+std::string ModuleFile(const std::string& errors) {
+  return "<Module><SubModule identifier='GPS'>" + errors + "</SubModule></Module>";
+}
+
+void WriteCatalogue(const TempDirectory& config, const std::string& errors, const std::string& patterns) {
+  config.Write("FaultwrightConfig.xml", kTopFile);
+  config.Write("Gps.xml", ModuleFile(errors));
+  config.Write("ErrorPatterns.xml", "<Patterns>" + patterns + "</Patterns>");
+}
+
+TEST(InspectorTest, ReportsAndExportsTheCatalogueAsTheLibraryPrintsIt) {
+  TempDirectory config;
+  WriteCatalogue(config, kErrors, kPattern);
+  const std::string tree =
+      "GPS:GPS:Position Calculation:11  (3) [problem of Position Calculation:11] visible\n"
+      "---Trigger threshold is 1. Linking mode is deep. Title source is parent.\n"
+      "---GPS:GPS:No Data:9  (1) [problem of No Data:9]\n"
+      "---GPS:GPS:Usable Satellites:1  (1) [problem of Usable Satellites:1]\n"
+      "\n";
+  EXPECT_EQ(Inspect({"tree", config.Path()}).out, tree);
+  EXPECT_EQ(Inspect({"tree", "--all", config.Path()}).out,
+            tree + "GPS:GPS:Firmware Version:12  (1) [problem of Firmware Version:12] not visible\n\n");
+
+  ProcessResult list = Inspect({"list", config.Path()});
+  EXPECT_EQ(list.status, 0);
+  std::string names;
+  for (const char* problem : {"No Data\n|     --->9", "Position Calculation\n|     --->11",
+                              "Usable Satellites\n|     --->1", "Firmware Version\n|     --->12"}) {
+    names += std::string("+GPS\n|--+GPS\n|  ---+") + problem + "\n";
+  }
+  EXPECT_EQ(list.out, names);
+
+  const std::string file = config.Path() + "texts.txt";
+  ProcessResult exported = Inspect({"export", config.Path(), file});
+  EXPECT_EQ(exported.status, 0);
+  EXPECT_EQ(exported.out, "4 errors exported to " + file + "\n");
+  const std::string texts = FaultwrightTest::ReadFile(file);
+  EXPECT_EQ(texts.substr(0, texts.find("[GPS:GPS:Usable")),
+            "[GPS:GPS:No Data:9.problem]\nproblem of No Data:9\n[GPS:GPS:No Data:9.solution]\nsolution of No Data:9\n"
+            "[GPS:GPS:No Data:9.shortTitle]\ntitle No Data:9\n[GPS:GPS:No Data:9.vtTitle]\nshort No Data:9\n");
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), '\n'), 32);
+
+  ProcessResult unwritable = Inspect({"export", config.Path(), config.Path() + "missing/texts.txt"});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_EQ(unwritable.err, "fwinspect: cannot write " + config.Path() + "missing/texts.txt\n");
+}
+
+TEST(InspectorTest, CheckPassesTheSampleAndNamesEveryProblemOfABrokenConfiguration) {
+  ProcessResult sample = Inspect({"check", kSampleConfig});
+  EXPECT_EQ(sample.status, 0) << sample.err;
+  EXPECT_EQ(sample.err, "");
+  EXPECT_EQ(sample.out, kSampleConfig + ": 34 errors, 6 patterns, no problems\n");
+
+  // Usable Satellites:1 lacks its solution; No Data:9 is defined twice.
+  std::string errors = kErrors + ErrorXml("No Data:9");
+  const std::string solution = "<Text type='solution' text='solution of Usable Satellites:1'/>";
+  errors.erase(errors.find(solution), solution.size());
+  TempDirectory broken;
+  WriteCatalogue(broken, errors,
+                 "<pattern><error id='GPS:GPS:No Data:9'/></pattern>"
+                 "<pattern fixedCode='A'><error id='GPS:Nowhere:No Data:9'/><error id='GPS:GPS:No Data'/>"
+                 "<error id='GPS:GPS:No Data:nine'/><error id='GPS:GPS:Usable Satellites:1'/></pattern>"
+                 "<pattern fixedCode='B'/><other/>");
+  ProcessResult check = Inspect({"check", broken.Path()});
+  EXPECT_EQ(check.status, 1);
+  EXPECT_EQ(check.out, broken.Path() + ": 9 problems\n");
+  const std::string patterns = broken.Path() + "ErrorPatterns.xml: ";
+  for (const std::string& line : {
+           broken.Path() + "FaultwrightConfig.xml: Error \"GPS:GPS:No Data:9\" is defined 2 times",
+           patterns + "pattern 1 has no fixedCode and is ignored",
+           patterns + "pattern \"A\": error \"GPS:Nowhere:No Data:9\": unknown submodule name",
+           patterns + "pattern \"A\": error \"GPS:GPS:No Data\": not of the form module:submodule:problem:type",
+           patterns + "pattern \"A\": error \"GPS:GPS:No Data:nine\": type \"nine\" is not a number",
+           patterns + "pattern \"A\": error \"GPS:GPS:Usable Satellites:1\": not in the catalogue, so the pattern "
+                      "never matches",
+           patterns + "pattern \"B\": names no errors",
+           patterns + "unexpected element \"other\" in Patterns is ignored",
+       }) {
+    EXPECT_NE(check.err.find(line + "\n"), std::string::npos) << line << "\nin\n" << check.err;
+  }
+  EXPECT_NE(check.err.find("no solution text"), std::string::npos) << check.err;
+
+  ProcessResult missing = Inspect({"check", broken.Path() + "nowhere"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "fwinspect: cannot read " + broken.Path() + "nowhere/FaultwrightConfig.xml: No such file or directory\n");
+}
+TEST(InspectorTest, BadArgumentsGiveAMessageAndStatusOne) {
+  ProcessResult help = Inspect({"help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* command : {"check DIR", "tree DIR [--all]", "list DIR", "export DIR FILE", "history [--json]",
+                              "active DIR [--text-keys] [--json] [--watch SECONDS]", "decode DIR CODE [--flat]"}) {
+    EXPECT_NE(help.out.find(std::string("  ") + command + "\n"), std::string::npos) << command;
+  }
+  const std::vector<std::pair<std::vector<std::string>, std::string>> mistakes = {
+      {{}, "fwinspect: no command given\n"},
+      {{"show"}, "fwinspect: unknown command \"show\"; \"fwinspect help\" lists the commands\n"},
+      {{"tree"}, "fwinspect: tree: expected 1 argument, got 0\nusage: fwinspect tree DIR [--all]\n"},
+      {{"tree", kSampleConfig, "--flat"}, "fwinspect: tree: unknown option --flat\n"},
+      {{"active", kSampleConfig, "--watch"}, "fwinspect: active: --watch needs a value\n"},
+      {{"active", kSampleConfig, "--watch", "-1"},
+       "fwinspect: --watch needs a number of seconds above 0 and at most 86400, not \"-1\"\n"},
+      {{"decode", kSampleConfig, "01"},
+       "fwinspect: state code \"01\" is too short: a state code has at least 3 hexadecimal digits\n"},
+      {{"decode", kSampleConfig, ""},
+       "fwinspect: state code \"\" is too short: a state code has at least 3 hexadecimal digits\n"},
+      {{"decode", kSampleConfig, "01G0"},
+       "fwinspect: \"01G0\" is not a state code: a state code is hexadecimal digits\n"},
+  };
+  for (const auto& mistake : mistakes) {
+    ProcessResult result = Inspect(mistake.first);
+    EXPECT_EQ(result.status, 1) << mistake.second;
+    EXPECT_EQ(result.err.substr(0, mistake.second.size()), mistake.second);
+  }
+}
+
+// The catalogue of kErrors, live: while the fixture lives, the working
+// directory is the one whose database the test owns.
+class LiveInspection : public ::testing::Test {
+ protected:
+  LiveInspection() : live_(kErrors, kPattern) {}
+
+  // What the service does on a raise of No Data:9: the automatic set raises
+  // Position Calculation:11 too.
+  void RaiseNoData() { live_.Raise({"No Data:9", "Position Calculation:11"}); }
+
+  LiveCatalogue live_;
+  const std::string& config_ = live_.ConfigDirectory();
+};
+
+// "raised:" lines hold the clock's seconds, "<seconds> s (<age> s ago)"; the
+// rest is fixed.
+std::string WithoutTimes(const std::string& text) {
+  const std::string raised = "  raised:      ";
+  std::istringstream lines(text);
+  std::string result;
+  for (std::string line; std::getline(lines, line);) {
+    const std::string::size_type open = line.find(" s (");
+    if (line.compare(0, raised.size(), raised) == 0 && open != std::string::npos &&
+        line.compare(line.size() - 7, 7, " s ago)") == 0) {
+      line = raised + "T";
+    }
+    result += line + "\n";
+  }
+  return result;
+}
+
+const char kSummary[] =
+    "GPS:GPS:Position Calculation:11\n"
+    "  severity:    Medium\n"
+    "  flags:       visible fullScreen shouldBeep\n"
+    "  shortTitle:  title Position Calculation:11\n"
+    "  vtTitle:     short Position Calculation:11\n"
+    "  problem:     problem of Position Calculation:11\n"
+    "  solution:    solution of No Data:9\n"
+    "  raised:      T\n"
+    "  cleared:     never\n"
+    "  raiseCounts: 1 1\n"
+    "  stateCode:   00E0\n";
+
+TEST_F(LiveInspection, ActiveShowsTheTreeAndSummariesInTextAndJson) {
+  ProcessResult idle = Inspect({"active", config_});
+  EXPECT_EQ(idle.status, 0) << idle.err;
+  EXPECT_EQ(idle.out, "Update: 0\nTop level errors: 0\nActive top level errors\n");
+
+  RaiseNoData();
+  ProcessResult active = Inspect({"active", config_});
+  EXPECT_EQ(active.status, 0) << active.err;
+  EXPECT_EQ(WithoutTimes(active.out), std::string("Update: 1\n"
+                                                  "Top level errors: 1\n"
+                                                  "Active top level errors\n"
+                                                  "+GPS:GPS:Position Calculation:11\n"
+                                                  "  +GPS:GPS:No Data:9\n"
+                                                  "\n") +
+                                          kSummary + "  fixedCode:   FIX-1\n");
+
+  ProcessResult json = Inspect({"active", config_, "--json", "--text-keys"});
+  EXPECT_EQ(json.status, 0) << json.err;
+  nlohmann::json summaries = nlohmann::json::parse(json.out);
+  ASSERT_EQ(summaries.size(), 1u);
+  const nlohmann::json& summary = summaries[0];
+  EXPECT_EQ(summary["error"], "GPS:GPS:Position Calculation:11");
+  EXPECT_EQ(summary["code"], live_.Find("Position Calculation:11")->Code());
+  EXPECT_EQ(summary["severity"], "Medium");
+  EXPECT_EQ(summary["fullScreen"], true);
+  EXPECT_EQ(summary["shortTitle"], "GPS:GPS:Position Calculation:11.shortTitle");
+  EXPECT_EQ(summary["solutions"], nlohmann::json({"GPS:GPS:No Data:9.solution"}));
+  EXPECT_GT(summary["raised"], 0u);
+  EXPECT_EQ(summary["cleared"], 0u);
+  EXPECT_EQ(summary["raiseCount2"], 1u);
+  EXPECT_EQ(summary["stateCode"], "00E0");
+  EXPECT_EQ(summary["fixedCode"], "FIX-1");
+}
+
+TEST_F(LiveInspection, DecodeTurnsAStateCodeBackAndRefusesWhatItCannotRead) {
+  RaiseNoData();
+  ProcessResult tree = Inspect({"decode", config_, "00E0"});
+  EXPECT_EQ(tree.status, 0) << tree.err;
+  EXPECT_EQ(WithoutTimes(tree.out),
+            std::string("+-GPS:GPS:Position Calculation:11\n+---GPS:GPS:No Data:9\n\n") + kSummary);
+  ProcessResult flat = Inspect({"decode", "--flat", config_, "00E0"});
+  EXPECT_EQ(flat.out.substr(0, flat.out.find("\n\n")), "GPS:GPS:Position Calculation:11\nGPS:GPS:No Data:9");
+
+  ProcessResult outside = Inspect({"decode", config_, "FFC0"});
+  EXPECT_EQ(outside.status, 1);
+  EXPECT_EQ(outside.err,
+            "fwinspect: state code FFC0 names entry 1023, which the live error database of the working directory "
+            "does not hold\n");
+  // Entry 0 has no trigger sets, so a code of its index alone is whole.
+  EXPECT_EQ(Inspect({"decode", config_, "000"}).status, 0);
+  // Entry 3 has trigger sets: three digits read as none of them active.
+  ProcessResult indexOnly = Inspect({"decode", config_, "00C"});
+  EXPECT_EQ(indexOnly.status, 0) << indexOnly.err;
+  EXPECT_EQ(indexOnly.out.substr(0, indexOnly.out.find('\n')), "+-GPS:GPS:Position Calculation:11");
+}
+
+TEST_F(LiveInspection, HistoryListsEveryRaisedErrorAndWatchRefreshesUntilInterrupted) {
+  live_.Raise({"Usable Satellites:1"});
+  live_.Clear({"Usable Satellites:1"});
+  RaiseNoData();
+  ProcessResult history = Inspect({"history", "--json"});
+  EXPECT_EQ(history.status, 0) << history.err;
+  nlohmann::json summaries = nlohmann::json::parse(history.out);
+  ASSERT_EQ(summaries.size(), 3u);
+  std::vector<std::string> errors;
+  for (const nlohmann::json& summary : summaries) errors.push_back(summary["error"]);
+  std::sort(errors.begin(), errors.end());
+  EXPECT_EQ(errors, (std::vector<std::string>{"GPS:GPS:No Data:9", "GPS:GPS:Position Calculation:11",
+                                              "GPS:GPS:Usable Satellites:1"}));
+  ProcessResult text = Inspect({"history"});
+  EXPECT_EQ(text.out.substr(0, text.out.find('\n')), "Raised errors, latest first");
+  EXPECT_NE(text.out.find("GPS:GPS:Usable Satellites:1  raised "), std::string::npos);
+
+  ProcessResult watch = FaultwrightTest::RunProcess(
+      "/usr/bin/timeout", {"timeout", "--preserve-status", "-s", "INT", "1", FaultwrightTest::BuiltProgram("fwinspect"),
+                           "active", config_, "--watch", "0.2", "--json"});
+  EXPECT_EQ(watch.status, 0) << watch.err;
+  EXPECT_GE(std::count(watch.out.begin(), watch.out.end(), '\n'), 3) << watch.out;
+  EXPECT_EQ(watch.out.find("\"stateCode\":\"00E0\""), watch.out.find("\"stateCode\""));
+
+  live_.Owner().SetEnabled(false);
+  ProcessResult disabled = Inspect({"active", config_});
+  EXPECT_EQ(disabled.status, 1);
+  EXPECT_EQ(disabled.err,
+            "fwinspect: the live error database of the working directory is not enabled (is fwservice running "
+            "here?)\n");
+}
+
+TEST_F(LiveInspection, AReaderForgetsWhatWasActiveBeforeTheServiceStartedAgain) {
+  Faultwright::CLiveDatabase reader(config_);
+  auto isActive = [this, &reader](const char* name) {
+    const Faultwright::CError* error = live_.Find(name);
+    return reader.Catalogue().FindError(error->Code(), error->Type())->IsActive();
+  };
+  RaiseNoData();
+  EXPECT_EQ(reader.Refresh(), 1);
+  EXPECT_TRUE(isActive("No Data:9"));
+
+  // The service starts again: a zeroed segment, then only Usable Satellites:1.
+  Faultwright::CErrorDatabaseView restarted(true, 1);
+  restarted.SetErrors(live_.Catalogue());
+  restarted.SetEnabled(true);
+  for (const char* name : {"Usable Satellites:1", "Position Calculation:11"}) {
+    restarted.RaiseError(live_.Find(name)->Code(), live_.Find(name)->Type());
+  }
+  reader.Refresh();
+  EXPECT_FALSE(isActive("No Data:9"));
+  EXPECT_TRUE(isActive("Usable Satellites:1"));
+  EXPECT_TRUE(isActive("Position Calculation:11"));
+
+  restarted.SetEnabled(false);
+  reader.Refresh();
+  EXPECT_FALSE(reader.IsEnabled());
+  EXPECT_TRUE(reader.Catalogue().TopLevelErrors(false).empty());
+}
+
+}  // namespace
