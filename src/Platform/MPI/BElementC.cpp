@@ -1,0 +1,3 @@
+#include "Platform/MPI/BElementC.h"
+
+BElementC::~BElementC() = default;

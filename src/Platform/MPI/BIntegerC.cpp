@@ -1,0 +1,5 @@
+#include "Platform/MPI/BIntegerC.h"
+
+#include "Platform/MPI/BEncoderC.h"
+
+void BIntegerC::Encode(BEncoderC& encoder) const { encoder.AddInteger(value_); }

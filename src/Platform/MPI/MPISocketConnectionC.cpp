@@ -1,0 +1,153 @@
+#include "Platform/MPI/MPISocketConnectionC.h"
+
+#include "Platform/MPI/BEncoderC.h"
+#include "Platform/MPI/BListC.h"
+
+MPISocketConnectionC::MPISocketConnectionC() = default;
+
+MPISocketConnectionC::~MPISocketConnectionC() { Destroy(); }
+
+bool MPISocketConnectionC::SendNotification(const std::string& name, BListC* args) {
+  BListC none;
+  return SendTyped("notify", name, args != nullptr ? args : &none);
+}
+
+bool MPISocketConnectionC::RequestCallback(const std::string& name, MPICallbackBase* callback) {
+  std::unique_ptr<MPICallbackBase>& registration = registrations_[name];
+  if (registration.get() != callback) registration.reset(callback);
+  if (!IsConnected()) return false;
+  CheckCallbacks();
+  return requestedOfPeer_.count(name) != 0;
+}
+
+bool MPISocketConnectionC::PeerRequested(const std::string& name) const { return requestedByPeer_.count(name) != 0; }
+
+void MPISocketConnectionC::Connected() {
+  decoder_.Reset();
+  requestedOfPeer_.clear();
+  requestedByPeer_.clear();
+  CheckCallbacks();
+}
+
+void MPISocketConnectionC::Destroy() {
+  Close();
+  registrations_.clear();
+}
+
+int MPISocketConnectionC::DoCallback(const std::string& name, BListC* args) {
+  if (!PeerRequested(name)) return 0;
+  BListC none;
+  return SendTyped("callback", name, args != nullptr ? args : &none) ? 1 : -1;
+}
+
+int MPISocketConnectionC::DoClientCallback(const std::string& name, BListC* args) {
+  auto found = registrations_.find(name);
+  if (found == registrations_.end()) return -1;
+  BListC none;
+  return found->second->Call(name, args != nullptr ? args : &none);
+}
+
+int MPISocketConnectionC::ProcessMessages(bool wait) {
+  CheckCallbacks();
+  return ReceiveMessage(wait);
+}
+
+void MPISocketConnectionC::CheckCallbacks() {
+  for (const auto& registration : registrations_) {
+    const std::string& name = registration.first;
+    if (!IsConnected()) return;
+    if (requestedOfPeer_.count(name) == 0 && SendTyped("request_callback", name, nullptr)) {
+      requestedOfPeer_.insert(name);
+    }
+  }
+}
+
+void MPISocketConnectionC::SetTimeout(int milliseconds) { timeoutMs_ = milliseconds; }
+
+bool MPISocketConnectionC::SendMessage(BEncoderC* encoder) {
+  if (!SendBytes(encoder->Bytes())) return false;
+  DataSent();
+  return true;
+}
+
+bool MPISocketConnectionC::SendMessageElement(BElementC* element) {
+  BEncoderC encoder;
+  encoder.Add(*element);
+  return SendMessage(&encoder);
+}
+
+int MPISocketConnectionC::ReceiveMessage(bool wait) {
+  if (!IsConnected()) return -1;
+  if (receiving_) return 0;
+  if (wait && !WaitForData(timeoutMs_)) return IsConnected() ? 0 : -1;
+  receiving_ = true;
+  int handled = 0;
+  for (int chunk = 0; chunk < kMaxChunksPerReceive; ++chunk) {
+    int size = DataReceived();
+    if (size <= 0) {
+      if (size < 0) handled = -1;
+      break;
+    }
+    int decoded = DecodeReceived(ReceivedData(), static_cast<size_t>(size));
+    if (decoded < 0) {
+      handled = -1;
+      break;
+    }
+    handled += decoded;
+    if (static_cast<size_t>(size) < kReadChunkBytes) break;  // nothing more has arrived
+  }
+  receiving_ = false;
+  return handled;
+}
+
+int MPISocketConnectionC::MessageReceived(BDictionaryC* message) {
+  std::unique_ptr<BDictionaryC> owned(message);
+  return HandleMessage(*message);
+}
+
+int MPISocketConnectionC::HandleMessage(const BDictionaryC& message) {
+  const std::string type = message.StringAt("type");
+  const std::string name = message.StringAt("name");
+  if (type == "callback") {
+    int result = DoClientCallback(name, message.ListAt("args"));
+    return result < 0 ? 0 : result;
+  }
+  if (type == "request_callback" && requestedByPeer_.size() < kMaxPeerRequests) requestedByPeer_.insert(name);
+  return 0;
+}
+
+bool MPISocketConnectionC::SendTyped(const char* type, const std::string& name, const BListC* args) {
+  // Keys in ascending byte order: "args" < "name" < "type".
+  BEncoderC encoder;
+  encoder.BeginDictionary();
+  if (args != nullptr) {
+    encoder.AddString("args");
+    encoder.Add(*args);
+  }
+  encoder.AddString("name");
+  encoder.AddString(name);
+  encoder.AddString("type");
+  encoder.AddString(type);
+  encoder.End();
+  return SendMessage(&encoder);
+}
+
+int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size) {
+  int handled = 0;
+  while (size > 0) {
+    size_t used = 0;
+    std::unique_ptr<BDictionaryC> message;
+    BDecoderC::Result result = decoder_.Decode(bytes, size, &used, &message);
+    bytes += used;
+    size -= used;
+    if (result == BDecoderC::kMalformed) {
+      Lose();
+      return -1;
+    }
+    if (result == BDecoderC::kNeedMore) break;
+    MessageReceived(message.release());
+    ++handled;
+    if (!IsConnected()) return -1;  // the handler closed the connection
+  }
+  return handled;
+}

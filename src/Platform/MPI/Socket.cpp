@@ -1,0 +1,192 @@
+#include "Platform/MPI/Socket.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+// poll that resumes after a signal; the result of the last call.
+int PollRetrying(pollfd* descriptors, nfds_t count, int timeoutMs) {
+  int result;
+  do {
+    result = poll(descriptors, count, timeoutMs);
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+// Small messages go out at once: without this, a second notification written
+// right after a first waits for the peer's delayed acknowledgement.
+void SendWithoutDelay(int descriptor) {
+  int on = 1;
+  // A socket that refuses the option still works, only later; nothing to undo.
+  (void)setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+// A connected non-blocking descriptor for address, or -1.
+int ConnectTo(const addrinfo& address, int timeoutMs) {
+  int descriptor = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address.ai_protocol);
+  if (descriptor < 0) return -1;
+  if (connect(descriptor, address.ai_addr, address.ai_addrlen) != 0) {
+    if (errno != EINPROGRESS && errno != EINTR) {
+      close(descriptor);
+      return -1;
+    }
+    pollfd writable = {descriptor, POLLOUT, 0};
+    int error = 0;
+    socklen_t errorSize = sizeof error;
+    if (PollRetrying(&writable, 1, timeoutMs) != 1 ||
+        getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &errorSize) != 0 || error != 0) {
+      close(descriptor);
+      return -1;
+    }
+  }
+  SendWithoutDelay(descriptor);
+  return descriptor;
+}
+
+}  // namespace
+
+Socket::Socket() = default;
+
+Socket::~Socket() { Close(); }
+
+bool Socket::Connect(const std::string& host, unsigned short port, int timeoutMs) {
+  Close();
+  hasAddress_ = true;
+  host_ = host;
+  port_ = port;
+  connectTimeoutMs_ = timeoutMs;
+  lastConnectAttempt_ = std::chrono::steady_clock::now();
+
+  addrinfo hints = {};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* addresses = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses) != 0) return false;
+  for (const addrinfo* address = addresses; address != nullptr && descriptor_ < 0; address = address->ai_next) {
+    descriptor_ = ConnectTo(*address, timeoutMs);
+  }
+  freeaddrinfo(addresses);
+  if (descriptor_ < 0) return false;
+  Connected();
+  return true;
+}
+
+void Socket::Close() {
+  if (descriptor_ < 0) return;
+  // The descriptor is gone even when close reports an error; nothing to retry.
+  (void)close(descriptor_);
+  descriptor_ = -1;
+}
+
+void Socket::Lose() {
+  Close();
+  Disconnected();
+}
+
+void Socket::Idle() {}
+
+bool Socket::Accept(int descriptor) {
+  Close();
+  int flags = fcntl(descriptor, F_GETFL);
+  if (flags < 0 || fcntl(descriptor, F_SETFL, flags | O_NONBLOCK) != 0 ||
+      fcntl(descriptor, F_SETFD, FD_CLOEXEC) != 0) {
+    close(descriptor);
+    return false;
+  }
+  SendWithoutDelay(descriptor);
+  descriptor_ = descriptor;
+  Connected();
+  return true;
+}
+
+bool Socket::Reconnect() { return hasAddress_ && Connect(host_, port_, connectTimeoutMs_); }
+
+void Socket::Connected() {}
+
+int Socket::GetExtraReader() { return -1; }
+
+void Socket::ReadExtra() {}
+
+int Socket::DataReceived() {
+  if (descriptor_ < 0) return -1;
+  received_.resize(kReadChunkBytes);
+  for (;;) {
+    ssize_t count = recv(descriptor_, received_.data(), received_.size(), MSG_DONTWAIT);
+    if (count > 0) return static_cast<int>(count);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+    Lose();  // the peer closed the connection, or it failed
+    return -1;
+  }
+}
+
+void Socket::DataReceivedFrom(std::string, unsigned short) {}
+
+void Socket::DataSent() {}
+
+void Socket::Disconnected() {}
+
+bool Socket::SendBytes(const std::string& data) {
+  if (descriptor_ < 0) return false;
+  const char* next = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    ssize_t count = send(descriptor_, next, left, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (count > 0) {
+      next += count;
+      left -= static_cast<size_t>(count);
+      continue;
+    }
+    if (count < 0 && errno == EINTR) continue;
+    pollfd writable = {descriptor_, POLLOUT, 0};
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && PollRetrying(&writable, 1, kSendTimeoutMs) == 1) {
+      continue;
+    }
+    // A message cut short would garble every later one: the stream is given up.
+    Lose();
+    return false;
+  }
+  return true;
+}
+
+bool Socket::WaitForData(int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (descriptor_ < 0) return false;  // the extra reader's handler may have closed it
+    int wait = timeoutMs;
+    if (timeoutMs >= 0) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+    }
+    pollfd descriptors[2] = {{descriptor_, POLLIN, 0}, {GetExtraReader(), POLLIN, 0}};
+    int ready = PollRetrying(descriptors, descriptors[1].fd >= 0 ? 2 : 1, wait);
+    if (ready < 0) return false;
+    if (ready == 0) {
+      Idle();
+      return false;
+    }
+    if (descriptors[1].fd >= 0 && descriptors[1].revents != 0) ReadExtra();
+    if (descriptors[0].revents != 0) return true;
+  }
+}
+
+bool Socket::PeerStillConnected() {
+  if (descriptor_ < 0) return false;
+  char byte;
+  ssize_t count;
+  do {
+    count = recv(descriptor_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  } while (count < 0 && errno == EINTR);
+  if (count > 0 || (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return true;
+  Lose();
+  return false;
+}
