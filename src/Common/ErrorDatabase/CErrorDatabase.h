@@ -84,17 +84,18 @@ class CErrorDatabase {
                      const Core::IO::XMLNode& subModuleNode);
   void LoadError(Loading& loading, uint32_t code, const Core::IO::XMLNode& errorNode);
   void LoadTriggerSet(Loading& loading, int index, const Core::IO::XMLNode& triggerSetsNode);
-  void LoadTriggerSetOptions(Loading& loading, int index, CTriggerSet& triggerSet,
-                             const Core::IO::XMLNode& optionsNode);
+  void LoadTriggerSetOptions(Loading& loading, CTriggerSet& triggerSet, const Core::IO::XMLNode& optionsNode);
   void LoadTriggerSetTriggers(Loading& loading, int index, CTriggerSet& triggerSet,
                               const Core::IO::XMLNode& triggersNode);
   void BuildIndex(const std::vector<uint64_t>& keys);
-  // Weights in time linear in the number of links; reports every cycle.
-  void UpdateWeights(const Loading& loading);
+  // Weights in time linear in the number of links; reports every cycle of
+  // trigger references, naming the file each record came from.
+  void UpdateWeights(const std::vector<const std::string*>& recordFiles);
   // Writes the line to standard error and keeps it.
   void ReportProblem(const std::string& line);
 
-  void PrintTriggerSets(const CError& error, const std::string& indent, std::vector<const CError*>& path) const;
+  // onPath marks, by record index, the errors on the way down to error.
+  void PrintTriggerSets(const CError& error, const std::string& indent, std::vector<char>& onPath) const;
 
   std::vector<CError> errors_;
   // The index: keys (code, type) packed so that they sort by code, then type,

@@ -1,0 +1,27 @@
+// PrintActiveTopLevelErrors: the active top-level errors and, below each, its
+// active triggers whatever their linking, as an indented tree on standard
+// output:
+//
+//   Active top level errors
+//   +GPS:GPS:Data:3
+//     +GPS:GPS:No Data:3
+//       +...
+//
+// A trigger at depth d is written after 2*d blanks. Each line is flushed as
+// it is written. A trigger that is already on the path from the top-level
+// error is written but not followed again, so a cyclic catalogue prints
+// finitely.
+#ifndef FAULTWRIGHT_COMMON_ACTIVEERRORSPRINTER_H
+#define FAULTWRIGHT_COMMON_ACTIVEERRORSPRINTER_H
+
+#include <vector>
+
+#include "Common/ErrorDatabase/CError.h"
+
+namespace Faultwright {
+
+void PrintActiveTopLevelErrors(const std::vector<CError*>& topLevelErrors);
+
+}  // namespace Faultwright
+
+#endif  // FAULTWRIGHT_COMMON_ACTIVEERRORSPRINTER_H

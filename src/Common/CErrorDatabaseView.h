@@ -1,0 +1,156 @@
+// CErrorDatabaseView: the live error states of the catalogue, shared between
+// the processes of the unit through one System V shared-memory segment and
+// guarded by one System V semaphore, both under the key ftok(".", 0x44) of the
+// working directory.
+//
+// One process, the owner (constructed with owner nonzero and, once per unit,
+// with initialise), places the catalogue's errors in the segment (SetErrors),
+// enables it (SetEnabled(true)) and from then on raises and clears them. Any
+// number of readers (owner 0, initialise false) call Update(catalogue) from
+// time to time: it copies the segment under the lock, finds what changed since
+// the last look and hands it, silently, to their own catalogue and listener.
+//
+// Every access to the segment holds the lock; a lock attempt waits at most
+// 2 ms and an operation gives up after 5 of them, printing
+// "unable to obtain lock". A failing system call is printed through perror
+// and sets a sticky error flag, after which the locked operations refuse
+// quietly; such a view must be destroyed and constructed again. The segment's
+// Count is never trusted beyond the table's 400 entries. Nothing here detaches
+// or removes the segment or the semaphore. A view is used by one thread at a
+// time.
+#ifndef FAULTWRIGHT_COMMON_CERRORDATABASEVIEW_H
+#define FAULTWRIGHT_COMMON_CERRORDATABASEVIEW_H
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+#include <vector>
+
+#include "Common/CErrorState.h"
+#include "Common/CErrorStateListener.h"
+#include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Identifiers/CErrorKey.h"
+#include "Platform/Core/MonotonicTime.h"
+
+namespace Faultwright {
+
+class CErrorDatabaseView {
+ public:
+  static const int kMaxErrors = 400;  // entries in the segment's table
+
+  // The first 24 bytes of the segment.
+  struct Header {
+    uint32_t Enabled;                // 1 while the owner has the database enabled
+    int32_t Count;                   // entries in use from the start of the table
+    Core::MonotonicTime LastRaised;  // latest raise of any entry
+    Core::MonotonicTime LastCleared; // latest clear of any entry
+  };
+  // The whole segment, 11224 bytes.
+  struct Segment {
+    Header header;
+    CErrorState entries[kMaxErrors];
+  };
+
+  // Results of Update.
+  static const int kNoChange = 0;      // nothing to report, or refused
+  static const int kSomeActive = 1;    // a reported entry is active
+  static const int kOnlyCleared = 2;   // entries changed, all of them now inactive
+
+  // Attaches to (creating if need be) the segment and semaphore of the working
+  // directory. With initialise, zeroes the segment and frees the lock: only
+  // one living process may do so. A failure is printed and leaves HasFailed().
+  CErrorDatabaseView(bool initialise, int owner);
+  CErrorDatabaseView(const CErrorDatabaseView&) = delete;
+  CErrorDatabaseView& operator=(const CErrorDatabaseView&) = delete;
+
+  // The sticky error flag: a system call failed; locked operations refuse.
+  bool HasFailed() const { return failed_; }
+  bool IsOwner() const { return owner_ != 0; }
+
+  // Whether the segment's Enabled word is 1; false when refused.
+  bool IsEnabled();
+  // Owner: enables or disables the database in the segment.
+  void SetEnabled(bool on);
+
+  // Owner, enabled: raise or clear the entry (code, type) with the time of now.
+  // An entry already in that state, or no entry, is left alone. The list forms
+  // take the lock once and give every pair the same time.
+  void RaiseError(unsigned code, int type);
+  void ClearError(unsigned code, int type);
+  void RaiseErrors(const std::vector<CErrorKey>& keys);
+  void ClearErrors(const std::vector<CErrorKey>& keys);
+
+  // Owner: places the catalogue's records, in Errors() order, as the entries;
+  // their states are left as they are. Beyond 400 records the rest is left
+  // out, with one line on standard error.
+  void SetErrors(const CErrorDatabase& catalogue);
+  // Owner: loads counters and times (never the active bit) from records as
+  // GetErrorStates hands them out. A record with a time later than now keeps
+  // its counters but loses both times.
+  void RestoreErrorStates(const std::vector<CErrorState>& records);
+
+  // Both roles: copies the segment. A reader then raises or clears the changed
+  // entries silently in catalogue, tells its listener, runs the catalogue's
+  // UpdateTopLevelErrors() if anything changed, and returns kSomeActive or
+  // kOnlyCleared. The first Update that finds the database enabled reports
+  // every active entry. kNoChange otherwise, always for the owner.
+  int Update(CErrorDatabase& catalogue);
+
+  // Appends the entries in use to out: the owner's from the segment, a
+  // reader's from its local copy of the last Update.
+  void GetErrorStates(std::vector<CErrorState>& out);
+  // From the segment: the identity of entry index; 1, or -1 (code and type
+  // untouched) when index is not in use or the lock was not obtained.
+  int GetErrorKey(int index, unsigned& code, int& type);
+  // Reader, local copy: the index of the first entry (code, type), or -1
+  // (always -1 for the owner).
+  int FindErrorIndex(unsigned code, int type) const;
+  // Reader, local copy: copies the first entry (code, type) into out; out is
+  // untouched when there is none, and for the owner.
+  void GetErrorState(unsigned code, int type, CErrorState& out) const;
+
+  // Not owned; null removes it.
+  void SetListener(CErrorStateListener* listener) { listener_ = listener; }
+  // When Update last copied the segment; zero before.
+  const Core::MonotonicTime& LastUpdate() const { return lastUpdate_; }
+
+ private:
+  // One unit of the semaphore, at most 5 attempts of 2 ms each.
+  bool GetLock();
+  bool ReleaseLock();
+  // The failing call's message through perror, and the sticky flag.
+  void Fail(const char* what);
+
+  // Under the lock: the change of one entry at time now.
+  void RaiseEntry(unsigned code, int type, const Core::MonotonicTime& now);
+  void ClearEntry(unsigned code, int type, const Core::MonotonicTime& now);
+
+  void TakeBaseline();
+  int DetectChanges(CErrorDatabase& catalogue, bool all);
+
+  bool failed_ = false;
+  bool enabled_ = false;
+  Segment* segment_ = nullptr;
+  int segmentId_ = -1;
+  int semaphoreId_ = -1;
+  Segment copy_;
+  Header baseline_;
+  Core::MonotonicTime lastUpdate_;
+  std::vector<Core::MonotonicTime> lastSeen_;
+  int owner_;
+  CErrorStateListener* listener_ = nullptr;
+};
+
+static_assert(sizeof(CErrorDatabaseView::Header) == 24, "the segment's header is 24 bytes");
+static_assert(sizeof(CErrorDatabaseView::Segment) == 11224, "the segment is 11224 bytes");
+static_assert(std::is_standard_layout<CErrorDatabaseView::Segment>::value, "the segment is shared memory");
+static_assert(std::is_trivially_copyable<CErrorDatabaseView::Segment>::value, "the segment is copied as bytes");
+static_assert(offsetof(CErrorDatabaseView::Header, Enabled) == 0, "Enabled at 0");
+static_assert(offsetof(CErrorDatabaseView::Header, Count) == 4, "Count at 4");
+static_assert(offsetof(CErrorDatabaseView::Header, LastRaised) == 8, "LastRaised at 8");
+static_assert(offsetof(CErrorDatabaseView::Header, LastCleared) == 16, "LastCleared at 16");
+static_assert(offsetof(CErrorDatabaseView::Segment, entries) == 24, "the table follows the header");
+
+}  // namespace Faultwright
+
+#endif  // FAULTWRIGHT_COMMON_CERRORDATABASEVIEW_H
