@@ -36,7 +36,7 @@ namespace Faultwright {
 
 class CErrorDatabaseView {
  public:
-  static const int kMaxErrors = 400;  // entries in the segment's table
+  static constexpr int kMaxErrors = 400;  // entries in the segment's table
 
   // The first 24 bytes of the segment.
   struct Header {
@@ -52,9 +52,9 @@ class CErrorDatabaseView {
   };
 
   // Results of Update.
-  static const int kNoChange = 0;      // nothing to report, or refused
-  static const int kSomeActive = 1;    // a reported entry is active
-  static const int kOnlyCleared = 2;   // entries changed, all of them now inactive
+  static constexpr int kNoChange = 0;      // nothing to report, or refused
+  static constexpr int kSomeActive = 1;    // a reported entry is active
+  static constexpr int kOnlyCleared = 2;   // entries changed, all of them now inactive
 
   // Attaches to (creating if need be) the segment and semaphore of the working
   // directory. With initialise, zeroes the segment and frees the lock: only
