@@ -78,21 +78,19 @@ int CCommandLine::Run(int argc, char** argv) {
   const ESubModuleIdentifier subModule = SubModuleFromName(argv[optind + 1]);
   const EProblemIdentifier problem = ProblemFromName(argv[optind + 2]);
   const EProblemType type = ProblemTypeFromName(argv[optind + 3]);
+  const struct {
+    bool unknown;
+    const char* message;
+  } reports[] = {
+      {module == emiUnknown, "unknown module name: try -M to list module names\n"},
+      {subModule == esmiUnknown, "unknown submodule name: try -S to list submodule names\n"},
+      {problem == epiUnknown, "unknown problem name: try -P to list problem names\n"},
+      {type == eptUnknown, "unknown type name: try -T to list type names\n"},
+  };
   bool known = true;
-  if (module == emiUnknown) {
-    std::fputs("unknown module name: try -M to list module names\n", err_);
-    known = false;
-  }
-  if (subModule == esmiUnknown) {
-    std::fputs("unknown submodule name: try -S to list submodule names\n", err_);
-    known = false;
-  }
-  if (problem == epiUnknown) {
-    std::fputs("unknown problem name: try -P to list problem names\n", err_);
-    known = false;
-  }
-  if (type == eptUnknown) {
-    std::fputs("unknown type name: try -T to list type names\n", err_);
+  for (const auto& report : reports) {
+    if (!report.unknown) continue;
+    std::fputs(report.message, err_);
     known = false;
   }
   if (!known) {

@@ -29,11 +29,11 @@ void SendWithoutDelay(int descriptor) {
   (void)setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
-// A connected non-blocking descriptor for address, or -1.
-int ConnectTo(const addrinfo& address, int timeoutMs) {
-  int descriptor = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address.ai_protocol);
+// A connected non-blocking stream descriptor for address, or -1.
+int ConnectTo(const sockaddr* address, socklen_t size, int timeoutMs) {
+  int descriptor = socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (descriptor < 0) return -1;
-  if (connect(descriptor, address.ai_addr, address.ai_addrlen) != 0) {
+  if (connect(descriptor, address, size) != 0) {
     if (errno != EINPROGRESS && errno != EINTR) {
       close(descriptor);
       return -1;
@@ -51,6 +51,40 @@ int ConnectTo(const addrinfo& address, int timeoutMs) {
   return descriptor;
 }
 
+// "localhost" always names this machine's loopback addresses (RFC 6761), so it
+// is not looked up: the name service would cost every short-lived client a
+// dozen file reads.
+int ConnectToLoopback(unsigned short port, int timeoutMs) {
+  sockaddr_in ipv4 = {};
+  ipv4.sin_family = AF_INET;
+  ipv4.sin_port = htons(port);
+  ipv4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int descriptor = ConnectTo(reinterpret_cast<const sockaddr*>(&ipv4), sizeof ipv4, timeoutMs);
+  if (descriptor >= 0) return descriptor;
+  sockaddr_in6 ipv6 = {};
+  ipv6.sin6_family = AF_INET6;
+  ipv6.sin6_port = htons(port);
+  ipv6.sin6_addr = in6addr_loopback;
+  return ConnectTo(reinterpret_cast<const sockaddr*>(&ipv6), sizeof ipv6, timeoutMs);
+}
+
+// Tries each address of host in turn.
+int ConnectToHost(const std::string& host, unsigned short port, int timeoutMs) {
+  if (host == "localhost") return ConnectToLoopback(port, timeoutMs);
+  addrinfo hints = {};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* addresses = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses) != 0) return -1;
+  int descriptor = -1;
+  for (const addrinfo* address = addresses; address != nullptr && descriptor < 0; address = address->ai_next) {
+    descriptor = ConnectTo(address->ai_addr, address->ai_addrlen, timeoutMs);
+  }
+  freeaddrinfo(addresses);
+  return descriptor;
+}
+
 }  // namespace
 
 Socket::Socket() = default;
@@ -64,17 +98,7 @@ bool Socket::Connect(const std::string& host, unsigned short port, int timeoutMs
   port_ = port;
   connectTimeoutMs_ = timeoutMs;
   lastConnectAttempt_ = std::chrono::steady_clock::now();
-
-  addrinfo hints = {};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* addresses = nullptr;
-  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses) != 0) return false;
-  for (const addrinfo* address = addresses; address != nullptr && descriptor_ < 0; address = address->ai_next) {
-    descriptor_ = ConnectTo(*address, timeoutMs);
-  }
-  freeaddrinfo(addresses);
+  descriptor_ = ConnectToHost(host, port, timeoutMs);
   if (descriptor_ < 0) return false;
   Connected();
   return true;

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Faultwright.h"
+#include "Support/TestService.h"
+
+namespace Faultwright {
+namespace {
+
+using FaultwrightTest::TestService;
+using Lines = std::vector<std::string>;
+
+const CErrorKey kSatellites(0x010C38, 11);
+const CErrorKey kVoltage(0x020239, 3);
+
+class FaultwrightAPIPortTest : public ::testing::Test {
+ protected:
+  // The client always speaks to port 5300; the service comes up when a test says so.
+  void StartService() {
+    service_ = std::make_unique<TestService>(CFaultwrightAPI::kServicePort);
+    ASSERT_TRUE(service_->Listening()) << service_->Problem();
+  }
+  void SetUp() override {
+    ASSERT_FALSE(FaultwrightTest::SomethingListensOn(CFaultwrightAPI::kServicePort))
+        << "port 5300 is in use by another program, perhaps a running fwservice: stop it and run the test again";
+  }
+  // The reconnection that a client makes at most once per interval is due.
+  static void AwaitReconnection() { std::this_thread::sleep_for(MPISocketClientC::kReconnectInterval); }
+
+  std::unique_ptr<TestService> service_;
+};
+
+class NotifyCallback : public MPICallbackBase {
+ public:
+  explicit NotifyCallback(int* deletions) : deletions_(deletions) {}
+  ~NotifyCallback() override { ++*deletions_; }
+  int Call(const std::string& name, BListC* args) override {
+    int64_t code = 0, type = 0;
+    if (args->IntegerAt(0, &code) && args->IntegerAt(1, &type)) {
+      seen += name + " " + std::to_string(code) + " " + std::to_string(type) + ";";
+    }
+    return 7;
+  }
+  std::string seen;
+
+ private:
+  int* deletions_;
+};
+
+TEST_F(FaultwrightAPIPortTest, SendsOnlyRequestsThatChangeTheState) {
+  StartService();
+  CFaultwrightAPI client;
+  EXPECT_EQ(client.RaiseError(kSatellites), 1);
+  EXPECT_EQ(client.RaiseError(kSatellites), 0);
+  EXPECT_EQ(client.ClearError(kVoltage), 1);  // never raised by this client: sent all the same
+  EXPECT_EQ(client.ClearError(kSatellites), 1);
+  EXPECT_EQ(client.RaiseError(kSatellites), 1);
+  EXPECT_EQ(client.PendingCount(), 0u);
+  EXPECT_EQ(service_->Collect(4), (Lines{"notify RaiseError 68664 11 0", "notify ClearError 131641 3",
+                                         "notify ClearError 68664 11", "notify RaiseError 68664 11 0"}));
+
+  client.SetSuppressed(true);
+  EXPECT_EQ(client.ClearError(kSatellites), 0);
+  EXPECT_EQ(client.RaiseError(kVoltage), 0);
+  EXPECT_EQ(client.PendingCount(), 0u);
+  EXPECT_EQ(service_->CollectFor(200).size(), 4u);
+}
+
+TEST_F(FaultwrightAPIPortTest, QueuesWhileTheServiceIsAbsentAndSendsTheQueueBehindTheNextRequest) {
+  CFaultwrightAPI client;
+  EXPECT_EQ(client.RaiseError(kSatellites), -1);
+  EXPECT_EQ(client.ClearError(kVoltage), -1);
+  EXPECT_EQ(client.PendingCount(), 2u);
+  StartService();
+  AwaitReconnection();
+  // The request in hand goes first; the queued raise of it is then found done.
+  EXPECT_EQ(client.RaiseError(kVoltage), 1);
+  EXPECT_EQ(client.PendingCount(), 0u);
+  EXPECT_EQ(service_->CollectFor(300), (Lines{"notify RaiseError 131641 3 0", "notify RaiseError 68664 11 0",
+                                              "notify ClearError 131641 3"}));
+}
+
+TEST_F(FaultwrightAPIPortTest, AQueuedRequestThatIsSentDirectlyIsNotSentTwice) {
+  CFaultwrightAPI client;
+  EXPECT_EQ(client.RaiseError(kSatellites), -1);
+  StartService();
+  AwaitReconnection();
+  EXPECT_EQ(client.RaiseError(kSatellites), 1);
+  EXPECT_EQ(client.PendingCount(), 0u);
+  EXPECT_EQ(service_->CollectFor(300), Lines{"notify RaiseError 68664 11 0"});
+}
+
+TEST_F(FaultwrightAPIPortTest, ARequestWhoseSendFailsIsQueuedAndItsStateKept) {
+  StartService();
+  CFaultwrightAPI client;
+  // The connection still looks open, but nothing can be written to it any more.
+  ASSERT_EQ(shutdown(client.Descriptor(), SHUT_WR), 0);
+  EXPECT_EQ(client.RaiseError(kSatellites), -1);
+  EXPECT_EQ(client.PendingCount(), 1u);
+  EXPECT_EQ(service_->CollectFor(100), Lines{});
+  AwaitReconnection();
+  // Had the failed raise been recorded as sent, the flush would drop it unsent.
+  EXPECT_EQ(client.ClearError(kVoltage), 1);
+  EXPECT_EQ(client.PendingCount(), 0u);
+  EXPECT_EQ(service_->Collect(2), (Lines{"notify ClearError 131641 3", "notify RaiseError 68664 11 0"}));
+}
+
+TEST_F(FaultwrightAPIPortTest, NotifyCallbackIsRegisteredOnceAndReceivesTheServiceCallbacks) {
+  StartService();
+  int deletions = 0;
+  auto* first = new NotifyCallback(&deletions);
+  auto* second = new NotifyCallback(&deletions);
+  {
+    CFaultwrightAPI client;
+    client.SetTimeout(3000);
+    client.SetNotifyCallback(first);
+    client.SetNotifyCallback(second);
+    EXPECT_EQ(deletions, 1);
+    client.SetNotifyCallback(second);  // the held callback again: kept, not deleted
+    EXPECT_EQ(deletions, 1);
+    EXPECT_EQ(service_->CollectFor(200), Lines{"request_callback cb_error_notify"});
+
+    BListC args;
+    args.Add(0x010C38);
+    args.Add(11);
+    EXPECT_EQ(service_->Server().SendCallback("cb_error_notify", &args), 1);
+    EXPECT_EQ(client.ProcessMessages(true), 1);
+    EXPECT_EQ(second->seen, "cb_error_notify 68664 11;");
+  }
+  // The client leaves the callback it holds at its end to its user.
+  EXPECT_EQ(deletions, 1);
+  delete second;
+}
+
+// In the Itanium C++ ABI a pointer to a virtual member function holds one more
+// than the byte offset of its slot in the virtual table.
+template <typename Member>
+ptrdiff_t SlotOf(Member member) {
+  struct {
+    uintptr_t pointer;
+    ptrdiff_t adjustment;
+  } raw;
+  static_assert(sizeof raw == sizeof member, "Itanium member pointers");
+  std::memcpy(&raw, &member, sizeof raw);
+  return static_cast<ptrdiff_t>((raw.pointer - 1) / sizeof(void*));
+}
+
+TEST(FaultwrightAPILayout, VirtualFunctionsKeepTheirSlots) {
+#if defined(__x86_64__) || defined(__i386__) || defined(__powerpc__)
+  using API = CFaultwrightAPI;
+  EXPECT_EQ(SlotOf(&MPICallbackBase::Call), 0);
+  EXPECT_EQ(SlotOf(&API::Idle), 2);
+  EXPECT_EQ(SlotOf(&API::Accept), 3);
+  EXPECT_EQ(SlotOf(&API::Reconnect), 4);
+  EXPECT_EQ(SlotOf(&API::Connected), 5);
+  EXPECT_EQ(SlotOf(&API::GetExtraReader), 6);
+  EXPECT_EQ(SlotOf(&API::ReadExtra), 7);
+  EXPECT_EQ(SlotOf(&API::DataReceived), 8);
+  EXPECT_EQ(SlotOf(&API::DataReceivedFrom), 9);
+  EXPECT_EQ(SlotOf(&API::DataSent), 10);
+  EXPECT_EQ(SlotOf(&API::Disconnected), 11);
+  EXPECT_EQ(SlotOf(&API::Destroy), 12);
+  EXPECT_EQ(SlotOf(&API::DoCallback), 13);
+  EXPECT_EQ(SlotOf(&API::DoClientCallback), 14);
+  EXPECT_EQ(SlotOf(&API::ProcessMessages), 15);
+  EXPECT_EQ(SlotOf(&API::CheckCallbacks), 16);
+  EXPECT_EQ(SlotOf(&API::SetTimeout), 17);
+  EXPECT_EQ(SlotOf(&API::SendMessage), 18);
+  EXPECT_EQ(SlotOf(&API::SendMessageElement), 19);
+  EXPECT_EQ(SlotOf(&API::ReceiveMessage), 20);
+  EXPECT_EQ(SlotOf(&API::MessageReceived), 21);
+  EXPECT_EQ(SlotOf(&API::RaiseError), 22);
+  EXPECT_EQ(SlotOf(&API::ClearError), 23);
+#else
+  GTEST_SKIP() << "member pointers of this processor's ABI are not read here";
+#endif
+}
+
+}  // namespace
+}  // namespace Faultwright

@@ -1,0 +1,60 @@
+#include "Support/TestService.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "Platform/MPI/BListC.h"
+
+namespace FaultwrightTest {
+
+namespace {
+
+std::string Describe(const BDictionaryC& message) {
+  std::string line = message.StringAt("type") + " " + message.StringAt("name");
+  if (const BListC* args = message.ListAt("args")) {
+    for (size_t i = 0; i < args->Size(); ++i) {
+      int64_t value = 0;
+      line += args->IntegerAt(i, &value) ? " " + std::to_string(value) : " ?";
+    }
+  }
+  return line;
+}
+
+}  // namespace
+
+TestService::TestService(unsigned short port) : port_(port), listening_(server_.Listen("127.0.0.1", port)) {}
+
+std::string TestService::Problem() const {
+  return "the test service cannot listen on 127.0.0.1 port " + std::to_string(port_) + " (" + server_.ErrorText() +
+         "); another program, perhaps a running fwservice, holds the port: stop it and run the test again";
+}
+
+std::vector<std::string> TestService::Collect(size_t count, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (received_.size() < count) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    std::vector<MPIReceivedMessageC> messages;
+    if (server_.Poll(static_cast<int>(left.count()), &messages) < 0) break;
+    for (const MPIReceivedMessageC& message : messages) received_.push_back(Describe(*message.message));
+  }
+  return received_;
+}
+
+bool SomethingListensOn(unsigned short port) {
+  int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (descriptor < 0) return false;
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bool connected = connect(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(descriptor);
+  return connected;
+}
+
+}  // namespace FaultwrightTest

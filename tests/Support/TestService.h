@@ -1,0 +1,44 @@
+// A stand-in for the diagnostic service: a loopback server that collects what
+// its clients send, each message as one line of text, for example
+// "notify RaiseError 68664 11 0" or "request_callback cb_error_notify".
+#ifndef FAULTWRIGHT_TESTS_SUPPORT_TESTSERVICE_H
+#define FAULTWRIGHT_TESTS_SUPPORT_TESTSERVICE_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "Platform/MPI/MPISocketServerC.h"
+
+namespace FaultwrightTest {
+
+class TestService {
+ public:
+  // Listens on 127.0.0.1:port (0: a free port); see Listening.
+  explicit TestService(unsigned short port);
+
+  bool Listening() const { return listening_; }
+  // Why listening failed, worded for a test failure.
+  std::string Problem() const;
+  unsigned short Port() const { return server_.Port(); }
+  MPISocketServerC& Server() { return server_; }
+
+  // Serves the clients until count messages have arrived since the service
+  // started, or timeoutMs has passed; returns every message so far.
+  std::vector<std::string> Collect(size_t count, int timeoutMs = 3000);
+  // Serves the clients for timeoutMs; returns every message so far.
+  std::vector<std::string> CollectFor(int timeoutMs) { return Collect(static_cast<size_t>(-1), timeoutMs); }
+
+ private:
+  MPISocketServerC server_;
+  unsigned short port_;
+  bool listening_;
+  std::vector<std::string> received_;
+};
+
+// True when something accepts connections on 127.0.0.1:port.
+bool SomethingListensOn(unsigned short port);
+
+}  // namespace FaultwrightTest
+
+#endif  // FAULTWRIGHT_TESTS_SUPPORT_TESTSERVICE_H
