@@ -42,6 +42,20 @@ bool ContainsAll(const std::vector<CErrorKey>& sortedActive, const std::vector<C
   });
 }
 
+// A pattern without a fixed code comes back with none, to be skipped.
+CErrorPattern LoadPattern(const Core::IO::XMLNode& patternNode) {
+  CErrorPattern pattern;
+  pattern.fixedCode = patternNode.Attribute("fixedCode");
+  if (pattern.fixedCode.empty()) return pattern;
+  pattern.allowPartialMatch = patternNode.Attribute("allowPartialMatch", "no") == "yes";
+  for (Core::IO::XMLNode referenceNode : patternNode.Children()) {
+    CErrorKey key;
+    if (ParseErrorReference(referenceNode.Attribute("id"), key)) pattern.errorKeys.push_back(key);
+  }
+  std::sort(pattern.errorKeys.begin(), pattern.errorKeys.end());
+  return pattern;
+}
+
 }  // namespace
 
 CErrorPatterns::CErrorPatterns(const std::string& configDirectory) {
@@ -56,19 +70,6 @@ CErrorPatterns::CErrorPatterns(const std::string& configDirectory) {
     CErrorPattern pattern = LoadPattern(patternNode);
     if (!pattern.fixedCode.empty()) patterns_.push_back(std::move(pattern));
   }
-}
-
-CErrorPattern CErrorPatterns::LoadPattern(const Core::IO::XMLNode& patternNode) {
-  CErrorPattern pattern;
-  pattern.fixedCode = patternNode.Attribute("fixedCode");
-  if (pattern.fixedCode.empty()) return pattern;
-  pattern.allowPartialMatch = patternNode.Attribute("allowPartialMatch", "no") == "yes";
-  for (Core::IO::XMLNode referenceNode : patternNode.Children()) {
-    CErrorKey key;
-    if (ParseErrorReference(referenceNode.Attribute("id"), key)) pattern.errorKeys.push_back(key);
-  }
-  std::sort(pattern.errorKeys.begin(), pattern.errorKeys.end());
-  return pattern;
 }
 
 std::string CErrorPatterns::GetFixedCode(const std::vector<CErrorKey>& activeErrors) const {

@@ -20,12 +20,6 @@
 #include "Common/CErrorPattern.h"
 #include "Identifiers/CErrorKey.h"
 
-namespace Core {
-namespace IO {
-class XMLNode;
-}  // namespace IO
-}  // namespace Core
-
 namespace Faultwright {
 
 class CErrorPatterns {
@@ -40,8 +34,6 @@ class CErrorPatterns {
   const std::vector<CErrorPattern>& Patterns() const { return patterns_; }
 
  private:
-  static CErrorPattern LoadPattern(const Core::IO::XMLNode& patternNode);
-
   std::vector<CErrorPattern> patterns_;
 };
 

@@ -1,0 +1,100 @@
+#include "Support/LiveCatalogue.h"
+
+#include <sys/ipc.h>
+#include <sys/sem.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+#include <climits>
+#include <stdexcept>
+
+#include "Identifiers/Identifiers.h"
+
+namespace FaultwrightTest {
+
+using Faultwright::CError;
+
+namespace {
+
+// name = "Problem:type"
+void SplitName(const std::string& name, std::string& problem, std::string& type) {
+  std::string::size_type colon = name.rfind(':');
+  problem = name.substr(0, colon);
+  type = name.substr(colon + 1);
+}
+
+}  // namespace
+
+std::string FullName(const std::string& name) { return "GPS:GPS:" + name; }
+
+std::string ErrorXml(const std::string& name, const std::string& attributes, const std::string& triggerSets) {
+  std::string problem, type;
+  SplitName(name, problem, type);
+  return "<Problem identifier='" + problem + "'><Error identifier='" + type + "' severity='Medium' " + attributes +
+         "><Text type='problem' text='problem of " + name + "'/><Text type='solution' text='solution of " + name +
+         "'/><Text type='shortProblem' text='short " + name + "'/><Text type='title' text='title " + name + "'/>" +
+         (triggerSets.empty() ? "" : "<TriggerSets>" + triggerSets + "</TriggerSets>") + "</Error></Problem>";
+}
+
+std::string TriggerSetXml(const std::vector<std::string>& options, const std::vector<std::string>& triggers) {
+  std::string xml = "<TriggerSet><Options>";
+  for (const std::string& option : options) {
+    std::string::size_type equals = option.find('=');
+    xml += "<Option name='" + option.substr(0, equals) + "' value='" + option.substr(equals + 1) + "'/>";
+  }
+  xml += "</Options><Triggers>";
+  for (const std::string& trigger : triggers) xml += "<Trigger id='" + FullName(trigger) + "'/>";
+  return xml + "</Triggers></TriggerSet>";
+}
+
+LiveCatalogue::LiveCatalogue(const std::string& errorsXml, const std::string& patternsXml) {
+  config_.Write("FaultwrightConfig.xml",
+                "<Faultwright><ErrorList><Module identifier='GPS' file='Gps.xml'/></ErrorList></Faultwright>");
+  config_.Write("Gps.xml", "<Module><SubModule identifier='GPS'>" + errorsXml + "</SubModule></Module>");
+  config_.Write("ErrorPatterns.xml", "<Patterns>" + patternsXml + "</Patterns>");
+  catalogue_ = std::make_unique<Faultwright::CErrorDatabase>(config_.Path());
+
+  char previous[PATH_MAX];
+  if (getcwd(previous, sizeof previous) == nullptr || chdir(work_.Path().c_str()) != 0) {
+    throw std::runtime_error("cannot enter a private working directory");
+  }
+  previousDirectory_ = previous;
+  owner_ = std::make_unique<Faultwright::CErrorDatabaseView>(true, 1);
+  reader_ = std::make_unique<Faultwright::CErrorDatabaseView>(false, 0);
+  owner_->SetErrors(*catalogue_);
+  owner_->SetEnabled(true);
+  reader_->Update(*catalogue_);
+}
+
+LiveCatalogue::~LiveCatalogue() {
+  // The key must be taken in the private directory that made it.
+  key_t key = ftok(".", 0x44);
+  if (key != -1) {
+    int segment = shmget(key, 0, 0);
+    if (segment != -1) shmctl(segment, IPC_RMID, nullptr);
+    int semaphores = semget(key, 0, 0);
+    if (semaphores != -1) semctl(semaphores, 0, IPC_RMID);
+  }
+  if (chdir(previousDirectory_.c_str()) != 0) std::perror("LiveCatalogue chdir");
+}
+
+CError* LiveCatalogue::Find(const std::string& name) {
+  std::string problem, type;
+  SplitName(name, problem, type);
+  unsigned code = Faultwright::emiGPS | Faultwright::SubModuleFromName("GPS") | Faultwright::ProblemFromName(problem);
+  CError* error = catalogue_->FindError(code, std::stoi(type));
+  if (error == nullptr) throw std::runtime_error("no error " + name);
+  return error;
+}
+
+void LiveCatalogue::Raise(const std::vector<std::string>& names) {
+  for (const std::string& name : names) owner_->RaiseError(Find(name)->Code(), Find(name)->Type());
+  reader_->Update(*catalogue_);
+}
+
+void LiveCatalogue::Clear(const std::vector<std::string>& names) {
+  for (const std::string& name : names) owner_->ClearError(Find(name)->Code(), Find(name)->Type());
+  reader_->Update(*catalogue_);
+}
+
+}  // namespace FaultwrightTest
