@@ -42,6 +42,11 @@
 #include "Platform/MPI/MPISocketConnectionC.h"
 #include "Platform/MPI/MPISocketServerC.h"
 #include "Platform/MPI/Socket.h"
+#include "Service/CDiagnosticService.h"
+#include "Service/CServiceOptions.h"
+#include "Service/CStateFile.h"
+#include "Service/CStopSignals.h"
+#include "Service/CViewPublisher.h"
 #include "Tool/CCommandLine.h"
 
 #endif  // FAULTWRIGHT_H

@@ -53,7 +53,9 @@ bool MPISocketServerC::Fail(const char* call, const std::string& address, unsign
 
 int MPISocketServerC::Poll(int timeoutMs, std::vector<MPIReceivedMessageC>* messages) {
   if (listener_ < 0) return -1;
-  std::vector<pollfd> descriptors = {{listener_, POLLIN, 0}};
+  // poll passes over a negative descriptor, so the extra reader may be -1.
+  std::vector<pollfd> descriptors = {{listener_, POLLIN, 0}, {extraReader_, POLLIN, 0}};
+  const size_t firstClient = descriptors.size();
   std::vector<int> ids;
   for (const auto& [id, client] : clients_) {
     descriptors.push_back({client->Descriptor(), POLLIN, 0});
@@ -62,9 +64,9 @@ int MPISocketServerC::Poll(int timeoutMs, std::vector<MPIReceivedMessageC>* mess
   int ready = poll(descriptors.data(), descriptors.size(), timeoutMs);
   if (ready < 0) return errno == EINTR ? 0 : -1;
   int appended = 0;
-  for (size_t i = 1; i < descriptors.size(); ++i) {
+  for (size_t i = firstClient; i < descriptors.size(); ++i) {
     if (descriptors[i].revents == 0) continue;
-    auto found = clients_.find(ids[i - 1]);
+    auto found = clients_.find(ids[i - firstClient]);
     if (found == clients_.end()) continue;
     int received = found->second->ReceiveMessage(false);
     for (auto& message : found->second->TakeMessages()) {

@@ -5,7 +5,9 @@
 // messages, each with the id that the server gave its sender. Ids count up from
 // 1 and are not reused. A client that disconnects, or that sends bytes that make
 // no message, is dropped while the others go on; what it sent before is still
-// handed out. Callbacks go only to the clients that asked for them.
+// handed out. Callbacks go only to the clients that asked for them. A further
+// descriptor of the owner's (a signal descriptor, say) can be watched as well,
+// so that one wait serves both.
 #ifndef FAULTWRIGHT_PLATFORM_MPI_MPISOCKETSERVERC_H
 #define FAULTWRIGHT_PLATFORM_MPI_MPISOCKETSERVERC_H
 
@@ -45,6 +47,10 @@ class MPISocketServerC {
   // appended, or -1 when the server is not listening or the wait failed.
   int Poll(int timeoutMs, std::vector<MPIReceivedMessageC>* messages);
 
+  // A further descriptor that Poll also waits for (-1: none). Poll returns
+  // when it is readable and leaves reading it to the caller.
+  void SetExtraReader(int descriptor) { extraReader_ = descriptor; }
+
   // Sends message (which stays the caller's) to client. False when there is
   // no such client or the send failed; a client whose send fails is dropped.
   bool Send(int client, BElementC* message);
@@ -62,6 +68,7 @@ class MPISocketServerC {
   void AcceptClients();
 
   int listener_ = -1;
+  int extraReader_ = -1;
   unsigned short port_ = 0;
   int nextClient_ = 1;
   std::string errorText_;

@@ -1,0 +1,241 @@
+#include "Service/CDiagnosticService.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "Identifiers/Identifiers.h"
+#include "Platform/MPI/BListC.h"
+
+namespace Faultwright {
+
+namespace {
+
+const char kNotifyCallback[] = "cb_error_notify";
+const int kExitSyncAttempts = 5;
+const size_t kMaxQuotedBytes = 40;
+
+// A client's bytes as they may appear in a log line: printable ASCII only, cut short.
+std::string Quoted(const std::string& bytes) {
+  std::string text = "\"";
+  for (size_t i = 0; i < bytes.size() && i < kMaxQuotedBytes; ++i) {
+    text += bytes[i] >= 0x20 && bytes[i] < 0x7F ? bytes[i] : '?';
+  }
+  return text + (bytes.size() > kMaxQuotedBytes ? "...\"" : "\"");
+}
+
+bool IsInt32(int64_t value) {
+  return value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max();
+}
+
+}  // namespace
+
+CDiagnosticService::CDiagnosticService(CServiceOptions options, FILE* out, FILE* err)
+    : options_(std::move(options)), out_(out), err_(err) {}
+
+CDiagnosticService::~CDiagnosticService() {
+  // The catalogue outlives the publisher that listens to it.
+  if (catalogue_) catalogue_->SetListener(nullptr);
+}
+
+int CDiagnosticService::Run() {
+  CStopSignals signals;
+  if (!signals.IsOpen()) {
+    Report("cannot watch the stop signals: %s", signals.ErrorText().c_str());
+    return 1;
+  }
+  if (!Start()) return 1;
+  server_.SetExtraReader(signals.Descriptor());
+
+  int status = 0;
+  int stop = 0;
+  std::vector<MPIReceivedMessageC> messages;
+  while (stop == 0) {
+    messages.clear();
+    if (server_.Poll(PollTimeout(), &messages) < 0) {
+      Report("waiting for clients failed: %s", std::strerror(errno));
+      status = 1;
+      break;
+    }
+    droppedInBatch_.clear();
+    for (const MPIReceivedMessageC& received : messages) Serve(received);
+    stop = signals.Take();
+    if (syncDue_ && Clock::now() >= syncAt_) Sync();
+  }
+  if (stop != 0) Report("stopping on %s", strsignal(stop));
+  SyncAtExit();
+  server_.Close();
+  return status;
+}
+
+bool CDiagnosticService::Start() {
+  // The port first: a second service fails here, before it could disturb the
+  // segment of the first.
+  if (!server_.Listen(kAddress, kPort)) {
+    Report("cannot listen: %s", server_.ErrorText().c_str());
+    return false;
+  }
+  if (options_.configDirectory.empty()) {
+    Report("serving %s port %u without a catalogue", kAddress, kPort);
+    return true;
+  }
+  if (!OpenCatalogue()) return false;
+  Report("serving %s port %u with %zu errors from %s (%zu load problems)", kAddress, kPort,
+         catalogue_->Errors().size(), options_.configDirectory.c_str(), catalogue_->LoadProblems().size());
+  return true;
+}
+
+bool CDiagnosticService::OpenCatalogue() {
+  // The loader reports each of its load problems on the error stream itself.
+  catalogue_ = std::make_unique<CErrorDatabase>(options_.configDirectory);
+  if (catalogue_->Errors().empty()) {
+    Report("no errors in the catalogue of %s", options_.configDirectory.c_str());
+    return false;
+  }
+  std::vector<CErrorState> records;
+  if (!options_.stateFile.empty()) {
+    stateFile_ = std::make_unique<CStateFile>(options_.stateFile);
+    switch (stateFile_->Load(&records)) {
+      case CStateFile::kLoaded:
+        Report("restored %zu error states from %s", records.size(), options_.stateFile.c_str());
+        break;
+      case CStateFile::kAbsent:
+        break;
+      case CStateFile::kRejected:
+        Report("state file %s ignored: %s", options_.stateFile.c_str(), stateFile_->ErrorText().c_str());
+        break;
+    }
+  }
+  CErrorDatabaseListener* callbacks = this;
+  publisher_ = std::make_unique<CViewPublisher>(*catalogue_, callbacks);
+  if (!publisher_->Open(records)) {
+    Report("cannot publish the error states in the shared segment of the working directory");
+    return false;
+  }
+  catalogue_->SetListener(publisher_.get());
+  ScheduleSync(std::chrono::milliseconds(0));  // the first check, and the first save
+  return true;
+}
+
+void CDiagnosticService::Serve(const MPIReceivedMessageC& received) {
+  if (droppedInBatch_.count(received.client) != 0) return;
+  const BDictionaryC& message = *received.message;
+  const std::string type = message.StringAt("type");
+  const std::string name = message.StringAt("name");
+  if (type == "request_callback") return;  // the client's connection keeps the request
+  if (type != "notify") return Drop(received.client, "a message of type " + Quoted(type));
+  if (name != "RaiseError" && name != "ClearError") {
+    Report("client %d: notification %s ignored", received.client, Quoted(name).c_str());
+    return;
+  }
+  const BListC* args = message.ListAt("args");
+  int64_t code = 0;
+  int64_t errorType = 0;
+  if (args == nullptr || !args->IntegerAt(0, &code) || !args->IntegerAt(1, &errorType) || !IsInt32(code) ||
+      !IsInt32(errorType)) {
+    return Drop(received.client, "a " + name + " without an error code and type");
+  }
+  const uint32_t errorCode = static_cast<uint32_t>(static_cast<int32_t>(code));
+  std::fprintf(out_, "%s %s\n", name.c_str(), ErrorIdentifierText(errorCode, static_cast<int32_t>(errorType)).c_str());
+  std::fflush(out_);
+  Apply(name, errorCode, static_cast<int32_t>(errorType));
+}
+
+void CDiagnosticService::Apply(const std::string& notification, uint32_t code, int32_t type) {
+  const bool raise = notification == "RaiseError";
+  if (!catalogue_) return Notify(code, type, raise);
+  if (catalogue_->FindError(code, type) == nullptr) {
+    Report("%s of %s (code 0x%06X, type %d) ignored: not in the catalogue", notification.c_str(),
+           ErrorIdentifierText(code, type).c_str(), code, type);
+    return;
+  }
+  if (raise) {
+    catalogue_->RaiseError(code, type, false);
+  } else {
+    catalogue_->ClearError(code, type, false);
+  }
+}
+
+void CDiagnosticService::Drop(int client, const std::string& reason) {
+  Report("client %d dropped: it sent %s", client, reason.c_str());
+  server_.Drop(client);
+  droppedInBatch_.insert(client);
+}
+
+void CDiagnosticService::ErrorRaised(unsigned code, EProblemType type) { Notify(code, type, true); }
+
+void CDiagnosticService::ErrorCleared(unsigned code, EProblemType type) { Notify(code, type, false); }
+
+void CDiagnosticService::Notify(unsigned code, int type, bool raised) {
+  BListC args;
+  args.Add(static_cast<int>(code));
+  args.Add(type);
+  args.Add(raised ? 1 : 0);
+  server_.SendCallback(kNotifyCallback, &args);
+  ScheduleSync(kSyncDelay);
+}
+
+void CDiagnosticService::ScheduleSync(std::chrono::milliseconds delay) {
+  if (!publisher_) return;
+  const Clock::time_point at = Clock::now() + delay;
+  if (!syncDue_ || at < syncAt_) syncAt_ = at;
+  syncDue_ = true;
+}
+
+int CDiagnosticService::PollTimeout() const {
+  if (!syncDue_) return -1;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(syncAt_ - Clock::now()).count();
+  // Rounded up, so that the wait does not end just before the moment and spin.
+  return left < 0 ? 0 : static_cast<int>(left) + 1;
+}
+
+bool CDiagnosticService::Sync() {
+  syncDue_ = false;
+  std::vector<CErrorState> states;
+  int repaired = publisher_->Verify(&states);
+  if (repaired != 0) {
+    if (repaired > 0) {
+      Report("%d error states written into the shared segment again: their change was lost to the lock", repaired);
+    } else if (!segmentTrouble_) {
+      Report("the shared segment cannot be read now; trying again");
+    }
+    segmentTrouble_ = repaired < 0;
+    ScheduleSync(kRecheckDelay);
+    return false;
+  }
+  if (segmentTrouble_) Report("the shared segment can be read again");
+  segmentTrouble_ = false;
+  if (!stateFile_) return true;
+  if (!stateFile_->Save(states)) {
+    if (!saveTrouble_) Report("cannot save the error states: %s; trying again", stateFile_->ErrorText().c_str());
+    saveTrouble_ = true;
+    ScheduleSync(kSaveRetryDelay);
+    return false;
+  }
+  if (saveTrouble_) Report("error states saved in %s again", stateFile_->Path().c_str());
+  saveTrouble_ = false;
+  return true;
+}
+
+void CDiagnosticService::SyncAtExit() {
+  if (!publisher_) return;
+  for (int attempt = 0; attempt < kExitSyncAttempts; ++attempt) {
+    if (Sync()) return;
+  }
+  Report("the error states could not be checked and saved at the end");
+}
+
+void CDiagnosticService::Report(const char* format, ...) {
+  std::fputs("fwservice: ", err_);
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(err_, format, args);
+  va_end(args);
+  std::fputc('\n', err_);
+  std::fflush(err_);
+}
+
+}  // namespace Faultwright

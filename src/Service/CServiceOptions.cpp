@@ -1,0 +1,60 @@
+#include "Service/CServiceOptions.h"
+
+#include <getopt.h>
+
+namespace Faultwright {
+
+bool CServiceOptions::Parse(int argc, char** argv, std::string* problem) {
+  static const option kOptions[] = {{"config", required_argument, nullptr, 'C'},
+                                    {"state", required_argument, nullptr, 's'},
+                                    {"help", no_argument, nullptr, 'h'},
+                                    {nullptr, 0, nullptr, 0}};
+  opterr = 0;
+  optind = 0;  // a full restart of getopt's scan, should Parse run twice
+  for (;;) {
+    int option = getopt_long(argc, argv, ":h", kOptions, nullptr);
+    if (option == -1) break;
+    switch (option) {
+      case 'C':
+        configDirectory = optarg;
+        if (configDirectory.empty() || configDirectory.back() != '/') configDirectory += '/';
+        break;
+      case 's':
+        stateFile = optarg;
+        break;
+      case 'h':
+        help = true;
+        break;
+      case ':':
+        *problem = std::string("option ") + argv[optind - 1] + " needs a value";
+        return false;
+      default:
+        // optopt names an unknown short option; a long one is the argument just read.
+        *problem = "unknown option " + (optopt != 0 ? std::string("-") + char(optopt) : std::string(argv[optind - 1]));
+        return false;
+    }
+  }
+  if (optind < argc) {
+    *problem = std::string("unexpected argument ") + argv[optind];
+    return false;
+  }
+  if (!stateFile.empty() && configDirectory.empty()) {
+    *problem = "--state needs --config";
+    return false;
+  }
+  return true;
+}
+
+const char* CServiceOptions::Usage() {
+  return "usage: fwservice [--config DIR] [--state FILE]\n"
+         "\n"
+         "Receives the RaiseError and ClearError notifications of the unit's components on\n"
+         "127.0.0.1 port 5300 and writes one line for each to standard output.\n"
+         "\n"
+         "\t--config DIR   load the error catalogue from DIR and publish the live error\n"
+         "\t               states in the shared segment of the working directory\n"
+         "\t--state FILE   keep the counters and times in FILE across restarts\n"
+         "\t-h | --help    print this text\n";
+}
+
+}  // namespace Faultwright

@@ -1,0 +1,43 @@
+#include "Service/CStopSignals.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace Faultwright {
+
+CStopSignals::CStopSignals() {
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  if (sigaction(SIGPIPE, &ignore, nullptr) != 0) {
+    errorText_ = std::string("sigaction SIGPIPE: ") + std::strerror(errno);
+  } else if (sigprocmask(SIG_BLOCK, &stops, nullptr) != 0) {
+    errorText_ = std::string("sigprocmask: ") + std::strerror(errno);
+  } else if ((descriptor_ = signalfd(-1, &stops, SFD_NONBLOCK | SFD_CLOEXEC)) < 0) {
+    errorText_ = std::string("signalfd: ") + std::strerror(errno);
+  }
+}
+
+CStopSignals::~CStopSignals() {
+  if (descriptor_ >= 0) close(descriptor_);
+}
+
+int CStopSignals::Take() {
+  if (descriptor_ < 0) return 0;
+  signalfd_siginfo info;
+  for (;;) {
+    ssize_t count = read(descriptor_, &info, sizeof info);
+    if (count == static_cast<ssize_t>(sizeof info)) return static_cast<int>(info.ssi_signo);
+    if (count < 0 && errno == EINTR) continue;
+    return 0;  // none pending (EAGAIN)
+  }
+}
+
+}  // namespace Faultwright

@@ -1,0 +1,317 @@
+// fwservice end to end, with real processes: the tool and the client library
+// on one side, readers of the shared segment on the other.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/ipc.h>
+#include <sys/sem.h>
+#include <sys/shm.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Client/CFaultwrightAPI.h"
+#include "Common/CErrorDatabaseView.h"
+#include "Platform/MPI/BListC.h"
+#include "Platform/MPI/MPICallback.h"
+#include "Service/CStateFile.h"
+#include "Support/ServiceProcess.h"
+#include "Support/SyntheticCatalogue.h"
+#include "Support/TestService.h"
+#include "Support/TestSupport.h"
+
+namespace {
+
+using namespace Faultwright;
+using namespace FaultwrightTest;
+
+const std::string kSampleConfig = std::string(FAULTWRIGHT_SOURCE_DIR) + "/config/";
+const char kTrigger[] = "GPS:L1 L2 Antenna:Voltage:4";
+// Raised by kTrigger through a trigger set, and in turn raising kCascade.
+const char kAutomatic[] = "GPS:GPS:Position Calculation:11";
+const char kCascade[] = "Navigation And Control:Steering:Disengage Fault:11";
+const char kPlain[] = "GPS:GPS:Firmware Version:12";
+
+// fwerror's four names from an error identifier text.
+std::vector<std::string> ToolArgs(bool raise, const std::string& id) {
+  std::vector<std::string> args = {"fwerror", raise ? "-r" : "-c"};
+  size_t start = 0;
+  for (size_t colon; (colon = id.find(':', start)) != std::string::npos; start = colon + 1) {
+    args.push_back(id.substr(start, colon - start));
+  }
+  args.push_back(id.substr(start));
+  return args;
+}
+
+int Tool(bool raise, const std::string& id) { return RunProcess(BuiltProgram("fwerror"), ToolArgs(raise, id)).status; }
+
+// A reader of the service's segment, as any process of the unit would be.
+class SegmentReader {
+ public:
+  SegmentReader(const std::string& directory, const std::string& config) : catalogue_(config) {
+    // The view finds its segment through the working directory at construction.
+    char previous[4096];
+    if (getcwd(previous, sizeof previous) == nullptr || chdir(directory.c_str()) != 0) throw std::runtime_error("cd");
+    view_ = std::make_unique<CErrorDatabaseView>(false, 0);
+    if (chdir(previous) != 0) throw std::runtime_error("cd back");
+  }
+
+  // The entry of the error named id after a fresh Update; all zero when none.
+  CErrorState State(const std::string& id) {
+    view_->Update(catalogue_);
+    CErrorState state = {};
+    for (const CError& error : catalogue_.Errors()) {
+      if (ErrorIdentifierText(error.Code(), error.Type()) == id) view_->GetErrorState(error.Code(), error.Type(), state);
+    }
+    return state;
+  }
+  bool IsActive(const std::string& id) { return State(id).IsActive(); }
+
+ private:
+  CErrorDatabase catalogue_;
+  std::unique_ptr<CErrorDatabaseView> view_;
+};
+
+// Keeps every "cb_error_notify" as "<error identifier text> <0 or 1>".
+struct CallbackRecorder {
+  std::vector<std::string> heard;
+  int Call(const std::string&, BListC* args) {
+    int64_t code = 0, type = 0, raised = 0;
+    args->IntegerAt(0, &code);
+    args->IntegerAt(1, &type);
+    args->IntegerAt(2, &raised);
+    heard.push_back(ErrorIdentifierText(static_cast<uint32_t>(code), static_cast<int32_t>(type)) + " " +
+                    std::to_string(raised));
+    return 0;
+  }
+};
+
+int ConnectRaw() {
+  int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(5300);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return -1;
+  return descriptor;
+}
+
+bool ClosedByPeer(int descriptor) {
+  char byte;
+  return recv(descriptor, &byte, 1, MSG_DONTWAIT) == 0;
+}
+
+class ServicePortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(SomethingListensOn(5300)) << "port 5300 is taken, perhaps by a running fwservice: stop it first";
+    // A directory whose key another test's segment happens to use is passed over.
+    do {
+      directory_ = std::make_unique<TempDirectory>();
+    } while (shmget(ftok(directory_->Path().c_str(), 0x44), 0, 0) != -1);
+  }
+  void TearDown() override {
+    service_.reset();
+    RemoveSharedSegment(Directory());
+  }
+
+  const std::string& Directory() const { return directory_->Path(); }
+  ServiceProcess& Start(const std::vector<std::string>& args) {
+    service_ = std::make_unique<ServiceProcess>(args, Directory());
+    EXPECT_TRUE(service_->Serving()) << service_->Err();
+    return *service_;
+  }
+
+  std::unique_ptr<TempDirectory> directory_;
+  std::unique_ptr<ServiceProcess> service_;
+};
+
+TEST_F(ServicePortTest, RaisesOfTheToolReachReadersAndCallbackClients) {
+  ServiceProcess& service = Start({"--config", kSampleConfig});
+  SegmentReader reader(Directory(), kSampleConfig);
+  CallbackRecorder recorder;
+  std::unique_ptr<MPICallbackBase> callback(new MPICallback<CallbackRecorder>(&recorder, &CallbackRecorder::Call));
+  CFaultwrightAPI client;
+  client.SetNotifyCallback(callback.get());
+  client.ProcessMessages(false);
+
+  ASSERT_EQ(Tool(true, kTrigger), 0);
+  EXPECT_TRUE(service.WaitUntil([&] {
+    client.ProcessMessages(false);
+    return reader.IsActive(kTrigger) && reader.IsActive(kAutomatic) && reader.IsActive(kCascade) &&
+           recorder.heard.size() == 3;
+  })) << service.Err();
+  EXPECT_EQ(recorder.heard, (std::vector<std::string>{std::string(kTrigger) + " 1", std::string(kAutomatic) + " 1",
+                                                      std::string(kCascade) + " 1"}));
+  EXPECT_EQ(reader.State(kAutomatic).RaiseCount1, 1);
+
+  ASSERT_EQ(Tool(false, kTrigger), 0);
+  EXPECT_TRUE(service.WaitUntil([&] {
+    client.ProcessMessages(false);
+    return !reader.IsActive(kTrigger) && !reader.IsActive(kCascade) && recorder.heard.size() == 6;
+  })) << service.Err();
+  EXPECT_EQ(recorder.heard[5], std::string(kCascade) + " 0");
+
+  // Known to the tool, not to the catalogue: logged and ignored.
+  ASSERT_EQ(Tool(true, "GPS:GPS:Usable Satellites:11"), 0);
+  EXPECT_TRUE(service.WaitUntil([&] { return CountOf(service.Err(), "not in the catalogue") == 1; }));
+  EXPECT_EQ(service.Stop(SIGTERM), 0);
+  EXPECT_EQ(service.Out(), std::string("RaiseError ") + kTrigger + "\nClearError " + kTrigger +
+                               "\nRaiseError GPS:GPS:Usable Satellites:11\n");
+  EXPECT_EQ(recorder.heard.size(), 6u);
+}
+
+TEST_F(ServicePortTest, WithoutACatalogueNotificationsAreLoggedAndPassedOn) {
+  EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "--state", "s"}).status, 1);
+  EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config"}).status, 1);
+  EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "extra"}).err.rfind("fwservice: unexpected", 0), 0u);
+  EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "-h"}).out.rfind("usage: fwservice", 0), 0u);
+  std::unique_ptr<TempDirectory> empty = std::make_unique<TempDirectory>();
+  ProcessResult noCatalogue = RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config", empty->Path()});
+  EXPECT_EQ(noCatalogue.status, 1);
+  EXPECT_NE(noCatalogue.err.find("no errors in the catalogue"), std::string::npos);
+
+  ServiceProcess& service = Start({});
+  CallbackRecorder recorder;
+  std::unique_ptr<MPICallbackBase> callback(new MPICallback<CallbackRecorder>(&recorder, &CallbackRecorder::Call));
+  CFaultwrightAPI client;
+  client.SetNotifyCallback(callback.get());
+  client.ProcessMessages(false);
+  ASSERT_EQ(Tool(true, "GPS:GPS:Usable Satellites:11"), 0);
+  EXPECT_TRUE(service.WaitUntil([&] {
+    client.ProcessMessages(false);
+    return recorder.heard.size() == 1;
+  }));
+  EXPECT_EQ(recorder.heard, std::vector<std::string>{"GPS:GPS:Usable Satellites:11 1"});
+  EXPECT_EQ(service.Stop(SIGINT), 0);
+  EXPECT_EQ(service.Out(), "RaiseError GPS:GPS:Usable Satellites:11\n");
+}
+
+TEST_F(ServicePortTest, CountersSurviveRestartsButNotACorruptStateFile) {
+  const std::string state = Directory() + "states";
+  ServiceProcess* service = &Start({"--config", kSampleConfig, "--state", state});
+  for (bool raise : {true, false, true}) ASSERT_EQ(Tool(raise, kPlain), 0);
+  // Saved within a second of the change, so that even a killed service keeps it.
+  EXPECT_TRUE(service->WaitUntil([&] {
+    std::vector<CErrorState> records;
+    if (CStateFile(state).Load(&records) != CStateFile::kLoaded) return false;
+    for (const CErrorState& record : records) {
+      if (ErrorIdentifierText(record.Code, record.Type) == kPlain) return record.RaiseCount1 == 2;
+    }
+    return false;
+  }, 2000));
+  EXPECT_EQ(service->Stop(SIGKILL), -1);
+
+  service = &Start({"--config", kSampleConfig, "--state", state});
+  EXPECT_NE(service->Err().find("restored"), std::string::npos);
+  CErrorState restored = SegmentReader(Directory(), kSampleConfig).State(kPlain);
+  EXPECT_FALSE(restored.IsActive());  // components raise their errors again
+  EXPECT_EQ(restored.RaiseCount1, 2);
+  EXPECT_EQ(restored.RaiseCount2, 2);
+  EXPECT_TRUE(restored.Raised.CompareNE(Core::MonotonicTime()));
+  ASSERT_EQ(Tool(true, kPlain), 0);
+  EXPECT_TRUE(service->WaitUntil([&] { return CountOf(service->Out(), "RaiseError") == 1; }));
+  EXPECT_EQ(service->Stop(SIGTERM), 0);  // saves at the end
+
+  std::string bytes = ReadFile(state);
+  ASSERT_GT(bytes.size(), 100u);
+  bytes[bytes.size() / 2] ^= 0x10;
+  directory_->Write("states", bytes);
+  service = &Start({"--config", kSampleConfig, "--state", state});
+  EXPECT_NE(service->Err().find("ignored: checksum mismatch"), std::string::npos) << service->Err();
+  EXPECT_EQ(SegmentReader(Directory(), kSampleConfig).State(kPlain).RaiseCount1, 0);
+}
+
+TEST_F(ServicePortTest, ClientsSendingGarbageAreDroppedWhileOthersAreServed) {
+  ServiceProcess& service = Start({"--config", kSampleConfig});
+  SegmentReader reader(Directory(), kSampleConfig);
+  int garbage = ConnectRaw();
+  int badArguments = ConnectRaw();
+  int halfMessage = ConnectRaw();
+  ASSERT_GE(garbage, 0);
+  const std::string notAList = "d4:args3:abc4:name10:RaiseError4:type6:notifye";
+  ASSERT_GT(send(garbage, "GET / HTTP/1.0\r\n\r\n", 18, 0), 0);
+  ASSERT_GT(send(badArguments, notAList.data(), notAList.size(), 0), 0);
+  ASSERT_GT(send(halfMessage, "d4:argsli65", 11, 0), 0);
+
+  ASSERT_EQ(Tool(true, kTrigger), 0);
+  EXPECT_TRUE(service.WaitUntil([&] {
+    return reader.IsActive(kAutomatic) && ClosedByPeer(garbage) && ClosedByPeer(badArguments);
+  })) << service.Err();
+  EXPECT_FALSE(ClosedByPeer(halfMessage));
+  EXPECT_NE(service.Err().find("dropped: it sent a RaiseError without an error code and type"), std::string::npos);
+  for (int descriptor : {garbage, badArguments, halfMessage}) close(descriptor);
+  EXPECT_EQ(service.Stop(SIGTERM), 0);
+}
+
+TEST_F(ServicePortTest, FiftyClientsRaisingAtOnceAreEachAppliedOnce) {
+  const int kClients = 50;
+  const std::string config = Directory() + "catalogue/";
+  ASSERT_EQ(mkdir(config.c_str(), 0755), 0);
+  WriteSyntheticCatalogue(config, std::vector<SyntheticError>(kClients));
+  ServiceProcess& service = Start({"--config", config});
+  SegmentReader reader(Directory(), config);
+
+  std::vector<pid_t> tools;
+  for (int n = 0; n < kClients; ++n) {
+    std::vector<std::string> args = ToolArgs(true, SyntheticId(n));
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const std::string program = BuiltProgram("fwerror");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+    tools.push_back(pid);
+  }
+  for (pid_t pid : tools) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_TRUE(service.WaitUntil([&] { return CountOf(service.Out(), "\n") == kClients; }));
+  for (int n = 0; n < kClients; ++n) {
+    CErrorState state = reader.State(SyntheticId(n));
+    EXPECT_TRUE(state.IsActive()) << SyntheticId(n);
+    EXPECT_EQ(state.RaiseCount1, 1) << SyntheticId(n);
+    EXPECT_EQ(CountOf(service.Out(), "RaiseError " + SyntheticId(n) + "\n"), 1u);
+  }
+  EXPECT_EQ(service.Stop(SIGTERM), 0);
+}
+
+TEST_F(ServicePortTest, ARaiseLostToTheLockIsWrittenAgain) {
+  const std::string state = Directory() + "states";
+  ServiceProcess& service = Start({"--config", kSampleConfig, "--state", state});
+  SegmentReader reader(Directory(), kSampleConfig);
+  // The first save tells that the service's check at start is done.
+  ASSERT_TRUE(service.WaitUntil([&] { return !ReadFile(state).empty(); }));
+  int semaphore = semget(ftok(Directory().c_str(), 0x44), 0, 0);
+  ASSERT_NE(semaphore, -1);
+  sembuf take = {0, -1, SEM_UNDO};
+  sembuf give = {0, 1, SEM_UNDO};
+  ASSERT_EQ(semop(semaphore, &take, 1), 0);
+
+  ASSERT_EQ(Tool(true, kTrigger), 0);
+  EXPECT_TRUE(service.WaitUntil([&] { return CountOf(service.Err(), "cannot be read now") == 1; }));
+  // The raise and the two automatic ones, then the check half a second later.
+  EXPECT_EQ(CountOf(service.Err(), "unable to obtain lock"), 4u);
+  ASSERT_EQ(semop(semaphore, &give, 1), 0);
+
+  EXPECT_TRUE(service.WaitUntil([&] {
+    return reader.IsActive(kTrigger) && reader.IsActive(kCascade) &&
+           CountOf(service.Err(), "3 error states written into the shared segment again") == 1;
+  })) << service.Err();
+  EXPECT_EQ(service.Stop(SIGTERM), 0);
+}
+
+}  // namespace

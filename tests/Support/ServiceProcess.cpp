@@ -1,0 +1,100 @@
+#include "Support/ServiceProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ipc.h>
+#include <sys/sem.h>
+#include <sys/shm.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+
+#include "Support/TestSupport.h"
+
+namespace FaultwrightTest {
+
+ServiceProcess::ServiceProcess(const std::vector<std::string>& args, const std::string& directory) {
+  int outPipe[2], errPipe[2];
+  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  const std::string program = BuiltProgram("fwservice");
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    if (chdir(directory.c_str()) != 0) _exit(126);
+    std::vector<char*> argv = {const_cast<char*>("fwservice")};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+  outPipe_ = outPipe[0];
+  errPipe_ = errPipe[0];
+  fcntl(outPipe_, F_SETFL, O_NONBLOCK);
+  fcntl(errPipe_, F_SETFL, O_NONBLOCK);
+  serving_ = WaitUntil([this] { return err_.find("fwservice: serving") != std::string::npos; }, 10000);
+}
+
+ServiceProcess::~ServiceProcess() {
+  if (pid_ > 0) Stop(SIGKILL);
+  if (outPipe_ >= 0) close(outPipe_);
+  if (errPipe_ >= 0) close(errPipe_);
+}
+
+void ServiceProcess::Collect(int timeoutMs) {
+  pollfd fds[2] = {{outPipe_, POLLIN, 0}, {errPipe_, POLLIN, 0}};
+  std::string* sinks[2] = {&out_, &err_};
+  if (poll(fds, 2, timeoutMs) <= 0) return;
+  for (int i = 0; i < 2; ++i) {
+    char buffer[4096];
+    ssize_t count;
+    while (fds[i].fd >= 0 && (count = read(fds[i].fd, buffer, sizeof buffer)) > 0) {
+      sinks[i]->append(buffer, static_cast<size_t>(count));
+    }
+  }
+}
+
+bool ServiceProcess::WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    Collect(0);
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    Collect(5);
+  }
+}
+
+int ServiceProcess::Stop(int signal) {
+  if (pid_ <= 0) return -1;
+  kill(pid_, signal);
+  int status = 0;
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  Collect(0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void RemoveSharedSegment(const std::string& directory) {
+  key_t key = ftok(directory.c_str(), 0x44);
+  if (key == -1) return;
+  int segment = shmget(key, 0, 0);
+  if (segment != -1) shmctl(segment, IPC_RMID, nullptr);
+  int semaphores = semget(key, 0, 0);
+  if (semaphores != -1) semctl(semaphores, 0, IPC_RMID);
+}
+
+size_t CountOf(const std::string& output, const std::string& text) {
+  size_t count = 0;
+  for (size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + text.size())) ++count;
+  return count;
+}
+
+}  // namespace FaultwrightTest

@@ -1,0 +1,55 @@
+// A running fwservice for the tests: started in a working directory of the
+// test's choosing (its shared segment and semaphore are keyed by that
+// directory), with its standard output and error captured, and stopped by a
+// signal. Destruction kills a service that still runs.
+#ifndef FAULTWRIGHT_TESTS_SUPPORT_SERVICEPROCESS_H
+#define FAULTWRIGHT_TESTS_SUPPORT_SERVICEPROCESS_H
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace FaultwrightTest {
+
+class ServiceProcess {
+ public:
+  // Starts fwservice with args (argv[0] excluded) in directory and waits until
+  // it reports that it serves, or ends.
+  ServiceProcess(const std::vector<std::string>& args, const std::string& directory);
+  ~ServiceProcess();
+  ServiceProcess(const ServiceProcess&) = delete;
+  ServiceProcess& operator=(const ServiceProcess&) = delete;
+
+  bool Serving() const { return serving_; }
+  const std::string& Out() const { return out_; }
+  const std::string& Err() const { return err_; }
+
+  // Collects output and asks done every few milliseconds until it answers
+  // true (then true) or timeoutMs has passed (then false).
+  bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+  // Sends signal and waits for the end: the exit status, or -1 when the
+  // service did not exit normally.
+  int Stop(int signal);
+
+ private:
+  void Collect(int timeoutMs);
+
+  pid_t pid_ = -1;
+  int outPipe_ = -1;
+  int errPipe_ = -1;
+  bool serving_ = false;
+  std::string out_;
+  std::string err_;
+};
+
+// Removes the shared segment and the semaphore set keyed by directory.
+void RemoveSharedSegment(const std::string& directory);
+
+// How many times text occurs in output.
+size_t CountOf(const std::string& output, const std::string& text);
+
+}  // namespace FaultwrightTest
+
+#endif  // FAULTWRIGHT_TESTS_SUPPORT_SERVICEPROCESS_H
