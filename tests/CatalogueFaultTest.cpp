@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -44,30 +45,29 @@ TEST(CatalogueFault, ModuleFileThatIsNoRegularFile) {
 
 TEST(CatalogueFault, TenThousandErrorsInOneChain) {
   // GPS with 10 submodules x 50 problems x 20 types; each error is raised
-  // automatically by the one before it, so every walk along the links is
-  // 10 000 deep.
+  // automatically by the one after it, so every walk along the links is
+  // 10 000 deep, and the first error, the heaviest, has its state code.
   std::vector<std::string> subModules;
   std::vector<std::string> problems;
   ForEachSubModule([&subModules](uint32_t, const char* name) { subModules.push_back(name); });
   ForEachProblem([&problems](uint32_t, const char* name) { problems.push_back(name); });
-  std::string module = "<Module>";
-  std::string previous;
+  std::vector<std::string> ids;
   for (size_t s = 0; s < 10; ++s) {
-    module += "<SubModule identifier=\"" + subModules[s] + "\">";
     for (size_t p = 0; p < 50; ++p) {
-      module += "<Problem identifier=\"" + problems[p] + "\">";
-      for (int type = 0; type < 20; ++type) {
-        module += "<Error identifier=\"" + std::to_string(type) + "\" severity=\"Low\">" + kTexts;
-        if (!previous.empty()) {
-          module += "<TriggerSets><TriggerSet><Options><Option name=\"autoTrigger\" value=\"yes\"/></Options>"
-                    "<Triggers><Trigger id=\"" + previous + "\"/></Triggers></TriggerSet></TriggerSets>";
-        }
-        module += "</Error>";
-        previous = "GPS:" + subModules[s] + ":" + problems[p] + ":" + std::to_string(type);
-      }
-      module += "</Problem>";
+      for (int type = 0; type < 20; ++type) ids.push_back(subModules[s] + ":" + problems[p] + ":" + std::to_string(type));
     }
-    module += "</SubModule>";
+  }
+  std::string module = "<Module>";
+  for (size_t i = 0; i < ids.size(); ++i) {
+    size_t colon = ids[i].find(':'), last = ids[i].rfind(':');
+    module += "<SubModule identifier=\"" + ids[i].substr(0, colon) + "\"><Problem identifier=\"" +
+              ids[i].substr(colon + 1, last - colon - 1) + "\"><Error identifier=\"" + ids[i].substr(last + 1) +
+              "\" severity=\"Low\">" + kTexts;
+    if (i + 1 < ids.size()) {
+      module += "<TriggerSets><TriggerSet><Options><Option name=\"autoTrigger\" value=\"yes\"/></Options>"
+                "<Triggers><Trigger id=\"GPS:" + ids[i + 1] + "\"/></Triggers></TriggerSet></TriggerSets>";
+    }
+    module += "</Error></Problem></SubModule>";
   }
   module += "</Module>";
 
@@ -78,15 +78,15 @@ TEST(CatalogueFault, TenThousandErrorsInOneChain) {
   CErrorDatabase catalogue(configuration.Path());
   ASSERT_EQ(catalogue.Errors().size(), 10000u);
   EXPECT_TRUE(catalogue.LoadProblems().empty());
-  EXPECT_EQ(catalogue.Errors().back().Weight(), 10000);
+  const CError& top = catalogue.Errors().front();
+  const CError& bottom = catalogue.Errors().back();
+  EXPECT_EQ(top.Weight(), 10000);
 
-  // The first raise runs down the whole chain.
-  const CError& first = catalogue.Errors().front();
-  catalogue.RaiseError(first.Code(), first.Type(), false);
-  EXPECT_TRUE(catalogue.Errors().back().IsActive());
+  // One raise runs up the whole chain.
+  catalogue.RaiseError(bottom.Code(), bottom.Type(), false);
+  EXPECT_TRUE(top.IsActive());
   catalogue.UpdateTopLevelErrors();
-  ASSERT_EQ(catalogue.TopLevelErrors(false).size(), 1u);
-  EXPECT_EQ(catalogue.TopLevelErrors(false)[0], &catalogue.Errors().back());
+  ASSERT_EQ(catalogue.TopLevelErrors(false), std::vector<CError*>{catalogue.FindError(top.Code(), top.Type())});
 
   // The segment takes the first 400 and says so.
   CErrorDatabaseView owner(true, 1);
@@ -98,14 +98,26 @@ TEST(CatalogueFault, TenThousandErrorsInOneChain) {
   CErrorDatabaseView reader(false, 0);
   reader.Update(catalogue);
 
+  // The walks of the summaries, the decoder and the print stop kMaxTriggerDepth
+  // levels down, writer and reader alike: the index and one bit for each of
+  // the first 256 errors, whose keys the decoder finds again.
   CErrorPatterns patterns(configuration.Path());
   std::vector<CErrorSummary> summaries;
   BuildErrorSummaries(reader, patterns, catalogue.TopLevelErrors(false), summaries, false);
   ASSERT_EQ(summaries.size(), 1u);
-  EXPECT_EQ(summaries[0].stateCode.size(), (10 + 9999 + 7) / 8 * 2);
+  EXPECT_EQ(summaries[0].stateCode.size(), (10 + kMaxTriggerDepth + 7) / 8 * 2);
+  CErrorSummary decoded;
+  std::vector<std::string> lines;
+  std::vector<CErrorKey> keys;
+  ASSERT_TRUE(DecodeStateCode(summaries[0].stateCode, catalogue, reader, decoded, lines, keys, true));
+  EXPECT_EQ(keys.size(), 1 + kMaxTriggerDepth);
+  testing::internal::CaptureStdout();
+  PrintActiveTopLevelErrors(catalogue.TopLevelErrors(false));
+  std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 2 + static_cast<long>(kMaxTriggerDepth));
 
-  catalogue.ClearError(first.Code(), first.Type(), false);
-  EXPECT_FALSE(catalogue.Errors().back().IsActive());
+  catalogue.ClearError(bottom.Code(), bottom.Type(), false);
+  EXPECT_FALSE(top.IsActive());
 }
 
 TEST(CatalogueFault, TextsOfOneMebibyte) {
