@@ -1,6 +1,6 @@
-// Faults around the shared segment: a process killed while it holds the lock,
-// a segment whose Count lies outside the table, and the working directory
-// removed under a running reader. Each test has a segment of its own.
+// Faults around the shared segment: the owner killed while it holds the
+// lock, a segment whose Count lies outside the table, and the working
+// directory removed under a running reader. Each test has a segment of its own.
 #include "Faultwright.h"
 
 #include <gtest/gtest.h>
@@ -24,20 +24,18 @@ using std::chrono::steady_clock;
 
 const std::string kSampleConfiguration = FAULTWRIGHT_SOURCE_DIR "/config/";
 
-// A process that makes its owner view first when initialise is set, then
-// takes the lock the way every view does (SEM_UNDO), says so and waits to be
+// An owner in a process of its own: it initialises the segment, then takes
+// the lock the way every view does (SEM_UNDO), says so and waits to be
 // killed. Returns its id once it holds the lock.
-pid_t HoldLockInChild(key_t key, bool initialise) {
+pid_t OwnerHoldingTheLock(key_t key) {
   int ready[2];
   if (pipe(ready) != 0) return -1;
   pid_t child = fork();
   if (child == 0) {
-    if (initialise) {
-      CErrorDatabase catalogue(kSampleConfiguration);
-      auto* owner = new CErrorDatabaseView(true, 1);  // lives until the kill
-      owner->SetErrors(catalogue);
-      owner->SetEnabled(true);
-    }
+    CErrorDatabase catalogue(kSampleConfiguration);
+    CErrorDatabaseView owner(true, 1);
+    owner.SetErrors(catalogue);
+    owner.SetEnabled(true);
     sembuf take = {0, -1, SEM_UNDO};
     if (semop(semget(key, 1, 0), &take, 1) != 0) _exit(1);
     if (write(ready[1], "x", 1) != 1) _exit(1);
@@ -70,25 +68,6 @@ void ExpectRefusedQuickly(CErrorDatabaseView& view, CErrorDatabase& catalogue) {
   EXPECT_FALSE(view.HasFailed());
 }
 
-TEST(SharedSegmentFault, ProcessKilledWhileHoldingTheLock) {
-  SegmentDirectory here;
-  CErrorDatabase catalogue(kSampleConfiguration);
-  const CError& first = catalogue.Errors().front();
-  CErrorDatabaseView owner(true, 1);
-  owner.SetErrors(catalogue);
-  owner.SetEnabled(true);
-  CErrorDatabaseView reader(false, 0);
-
-  // A writer dies in the middle of its work: the kernel gives its unit back.
-  pid_t writer = HoldLockInChild(here.Key(), false);
-  ASSERT_GT(writer, 0);
-  ExpectRefusedQuickly(reader, catalogue);
-  Kill(writer);
-  owner.RaiseError(first.Code(), first.Type());
-  EXPECT_EQ(reader.Update(catalogue), CErrorDatabaseView::kSomeActive);
-  EXPECT_TRUE(catalogue.FindError(first.Code(), first.Type())->IsActive());
-}
-
 TEST(SharedSegmentFault, InitialisingOwnerKilledWhileHoldingTheLock) {
   SegmentDirectory here;
   CErrorDatabase catalogue(kSampleConfiguration);
@@ -97,7 +76,7 @@ TEST(SharedSegmentFault, InitialisingOwnerKilledWhileHoldingTheLock) {
   // The owner's death takes back both the unit that freed the lock and the
   // one it held, so the lock stays taken: readers refuse, each time within
   // bounds, until a new owner initialises.
-  pid_t owner = HoldLockInChild(here.Key(), true);
+  pid_t owner = OwnerHoldingTheLock(here.Key());
   ASSERT_GT(owner, 0);
   CErrorDatabaseView reader(false, 0);
   Kill(owner);
@@ -123,35 +102,25 @@ TEST(SharedSegmentFault, CountOutsideTheTable) {
   owner.RaiseError(first.Code(), first.Type());
   CErrorDatabaseView::Segment* segment = here.Segment();
 
+  // The view's own reads are tested with its class; here the owner's writes,
+  // the summaries and the decoder, which trust what the view hands them.
   for (int32_t count : {-5, 10000}) {
     SCOPED_TRACE(count);
     segment->header.Count = count;  // as a faulty or hostile process might leave it
-    const size_t inUse = count < 0 ? 0 : CErrorDatabaseView::kMaxErrors;
     CErrorDatabaseView reader(false, 0);
     EXPECT_EQ(reader.Update(catalogue), count < 0 ? CErrorDatabaseView::kNoChange : CErrorDatabaseView::kSomeActive);
-
-    std::vector<CErrorState> states;
-    reader.GetErrorStates(states);
-    EXPECT_EQ(states.size(), inUse);
-    states.clear();
-    owner.GetErrorStates(states);
-    EXPECT_EQ(states.size(), inUse);
-    unsigned code = 0;
-    int type = 0;
-    EXPECT_EQ(reader.GetErrorKey(CErrorDatabaseView::kMaxErrors - 1, code, type), count < 0 ? -1 : 1);
-    EXPECT_EQ(reader.GetErrorKey(CErrorDatabaseView::kMaxErrors, code, type), -1);
-    EXPECT_EQ(reader.FindErrorIndex(first.Code(), first.Type()), count < 0 ? -1 : 0);
-
-    // The owner's writes and the readers' summaries and decoding stay in the table.
     owner.ClearError(first.Code(), first.Type());
     owner.RaiseError(first.Code(), first.Type());
+    owner.RestoreErrorStates(std::vector<CErrorState>(3));
     catalogue.UpdateTopLevelErrors();
     std::vector<CErrorSummary> summaries;
     BuildErrorSummaries(reader, patterns, catalogue.TopLevelErrors(false), summaries, false);
+    EXPECT_EQ(summaries.size(), count < 0 ? 0u : 1u);
     CErrorSummary summary;
     std::vector<std::string> lines;
     std::vector<CErrorKey> keys;
-    EXPECT_FALSE(DecodeStateCode("63C0", catalogue, reader, summary, lines, keys, false));  // index 399: code 0
+    EXPECT_FALSE(DecodeStateCode("63C0", catalogue, reader, summary, lines, keys, false));  // entry 399: code 0
+    EXPECT_FALSE(DecodeStateCode("FFC0", catalogue, reader, summary, lines, keys, false));  // entry 1023
     EXPECT_TRUE(keys.empty());
   }
   owner.SetErrors(catalogue);
