@@ -31,13 +31,19 @@ bool failAllocations = false;  // makes operator new throw, for the owner's GetE
 // This file's operator new takes its memory from malloc, so free is the match.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
+// The single-object forms, which every other form either calls or leaves
+// alone, are replaced as one set so that no block is freed by a stranger.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return failAllocations ? nullptr : std::malloc(size == 0 ? 1 : size);
+}
 void* operator new(std::size_t size) {
-  void* memory = failAllocations ? nullptr : std::malloc(size == 0 ? 1 : size);
+  void* memory = operator new(size, std::nothrow);
   if (memory == nullptr) throw std::bad_alloc();
   return memory;
 }
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
 
 using namespace Faultwright;
 using namespace FaultwrightTest;

@@ -125,10 +125,9 @@ TEST(ErrorActivation, FollowsTheRulesOfTriggerSets) {
   EXPECT_EQ(catalogue.Heard(), "+1 +2");
   catalogue.Clear(0);
   EXPECT_EQ(catalogue.Heard(), "-0 -2");  // 4 stays: its set {1} still holds
-  // The set {0} does not hold 1, so it keeps 4 raised with no trigger left.
+  // Once neither of its sets holds, 4 falls too.
   catalogue.Clear(1);
-  EXPECT_EQ(catalogue.Heard(), "-1");
-  EXPECT_TRUE(catalogue[4].IsActive());
+  EXPECT_EQ(catalogue.Heard(), "-1 -4");
   EXPECT_FALSE(catalogue[3].IsActive());
 
   // Nor does a set that is not automatic clear its error.

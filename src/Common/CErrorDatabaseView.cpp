@@ -28,8 +28,8 @@ int EntriesInUse(const CErrorDatabaseView::Header& header) {
 }
 
 // The first entry in use that is (code, type), or null.
-template <typename Segment>
-auto FindEntry(Segment& segment, unsigned code, int type) -> decltype(&segment.entries[0]) {
+template <typename SegmentImage>
+auto FindEntry(SegmentImage& segment, unsigned code, int type) -> decltype(&segment.entries[0]) {
   int count = EntriesInUse(segment.header);
   for (int i = 0; i < count; ++i) {
     if (segment.entries[i].Matches(code, type)) return &segment.entries[i];

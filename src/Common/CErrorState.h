@@ -20,7 +20,7 @@
 namespace Faultwright {
 
 struct CErrorState {
-  static const uint16_t kActive = 0x0001;  // the one bit of Flags in use
+  static constexpr uint16_t kActive = 0x0001;  // the one bit of Flags in use
 
   uint32_t Code;
   int16_t Type;

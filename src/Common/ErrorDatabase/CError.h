@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Common/ErrorDatabase/CTriggerSet.h"
@@ -41,10 +42,12 @@ class CError {
   const std::string& SolutionText() const { return solutionText_; }
   const std::string& ShortProblemText() const { return shortProblemText_; }
   const std::string& TitleText() const { return titleText_; }
-  void SetProblemText(const std::string& text) { problemText_ = text; }
-  void SetSolutionText(const std::string& text) { solutionText_ = text; }
-  void SetShortProblemText(const std::string& text) { shortProblemText_ = text; }
-  void SetTitleText(const std::string& text) { titleText_ = text; }
+  // The setters take their text by value, so that a loader hands over a
+  // freshly built text without a second copy.
+  void SetProblemText(std::string text) { problemText_ = std::move(text); }
+  void SetSolutionText(std::string text) { solutionText_ = std::move(text); }
+  void SetShortProblemText(std::string text) { shortProblemText_ = std::move(text); }
+  void SetTitleText(std::string text) { titleText_ = std::move(text); }
 
   bool IsVisible() const { return visible_; }
   bool IsActive() const { return active_; }
@@ -73,7 +76,7 @@ class CError {
   void UpdateWeight();
 
   const std::vector<CTriggerSet>& TriggerSets() const { return triggerSets_; }
-  void AddTriggerSet(const CTriggerSet& triggerSet) { triggerSets_.push_back(triggerSet); }
+  void AddTriggerSet(CTriggerSet triggerSet) { triggerSets_.push_back(std::move(triggerSet)); }
   const std::vector<CError*>& Dependents() const { return dependents_; }
   std::vector<CError*>& Dependents() { return dependents_; }
   void AddDependent(CError* dependent) { dependents_.push_back(dependent); }

@@ -1,16 +1,16 @@
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <deque>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
+#include "Common/ErrorDatabase/ErrorAttributes.h"
+#include "Common/ErrorDatabase/TriggerReference.h"
 #include "Platform/Core/IO/XMLDocument.h"
-#include "Platform/Core/Utilities/SplitString.h"
 
 namespace Faultwright {
 
@@ -26,24 +26,22 @@ uint64_t PackKey(uint32_t code, int32_t type) {
   return (uint64_t{code} << 32) | (static_cast<uint32_t>(type) ^ 0x80000000u);
 }
 
-bool IsYes(const char* value) { return value != nullptr && std::strcmp(value, "yes") == 0; }
-
-// strtol(value, NULL, 10), clamped to the signed 32-bit range.
-int ReadNumber(const char* value) {
-  long number = std::strtol(value, nullptr, 10);
-  return static_cast<int>(std::clamp<long>(number, INT32_MIN, INT32_MAX));
-}
-
-// The model-specific "qd570:" form of an attribute wins wherever it is present.
-const char* ModelAttribute(const XMLNode& node, const std::string& name, const char* fallback) {
-  const char* value = node.FindAttribute("qd570:" + name);
-  if (value == nullptr) value = node.FindAttribute(name);
-  return value != nullptr ? value : fallback;
-}
-
 const char* PlainAttribute(const XMLNode& node, const char* name, const char* fallback) {
   const char* value = node.FindAttribute(name);
   return value != nullptr ? value : fallback;
+}
+
+// A Text element's "type" and "text" (empty when absent), in one pass over
+// its attributes; the first of two equal names counts.
+void ReadText(const XMLNode& node, const char*& type, const char*& text) {
+  type = nullptr;
+  text = nullptr;
+  node.ForEachAttribute([&type, &text](const char* name, const char* value) {
+    if (type == nullptr && std::strcmp(name, "type") == 0) type = value;
+    if (text == nullptr && std::strcmp(name, "text") == 0) text = value;
+  });
+  if (type == nullptr) type = "";
+  if (text == nullptr) text = "";
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -61,29 +59,48 @@ std::string Misplaced(const XMLNode& child, const char* parent, const char* expe
 
 }  // namespace
 
-// What lives only while the catalogue is built.
+// What lives only while the catalogue is built. Each module file is read in
+// one pass and released at once; its trigger sets wait here, options applied
+// and trigger references parsed, until every record exists and is indexed.
 struct CErrorDatabase::Loading {
-  struct ModuleFile {
-    std::string path;
-    Core::IO::XMLDocument document;
+  struct PendingTrigger {
+    uint32_t code;
+    int type;
   };
-  struct PendingTriggerSets {
-    int index;
-    XMLNode triggerSetsNode;
+  struct PendingTriggerSet {
+    int index;  // of the record that gets the set
+    CTriggerSet triggerSet;
+    size_t firstTrigger;  // its references in pendingTriggers
+    size_t triggerCount;
   };
 
-  std::vector<std::unique_ptr<ModuleFile>> moduleFiles;
-  std::vector<PendingTriggerSets> pendingTriggerSets;
-  std::vector<uint64_t> keys;                    // by record index
-  std::vector<const std::string*> recordFiles;   // by record index
+  std::deque<std::string> files;                 // every file read, in order
   const std::string* file = nullptr;             // the file being read
-  std::string where;                             // the element being read, for messages
+  std::vector<const std::string*> recordFiles;   // by record index
+  std::vector<uint64_t> keys;                    // by record index
+  std::vector<PendingTriggerSet> pendingTriggerSets;
+  std::vector<PendingTrigger> pendingTriggers;
+  std::unordered_map<std::string, EProblemType> types;  // identifier to type, as met
+  const CError* error = nullptr;                 // the record whose trigger sets are read
+  std::string triggerId;                         // reused for every Trigger
+  TriggerReference reference;
+
+  // ProblemTypeFromName, remembered: a catalogue uses few distinct identifiers.
+  EProblemType TypeOf(const char* identifier) {
+    auto [entry, isNew] = types.try_emplace(identifier, eptUnknown);
+    if (isNew) entry->second = ProblemTypeFromName(entry->first);
+    return entry->second;
+  }
+
+  // The start of a message about the trigger sets being read.
+  std::string Where() const {
+    return *file + ": Error " + Quoted(ErrorIdentifierText(error->Code(), error->Type())) + ": ";
+  }
 };
 
-CErrorDatabase::CErrorDatabase(const std::string& configDirectory) : configDirectory_(configDirectory) {
+CErrorDatabase::CErrorDatabase(const std::string& configDirectory) {
   Loading loading;
-  const std::string topPath = configDirectory_ + kTopFileName;
-  loading.file = &topPath;
+  const std::string topPath = configDirectory + kTopFileName;
   Core::IO::XMLDocument topDocument;
   if (!topDocument.Parse(topPath)) {
     // No top file at all is an unconfigured catalogue, not a fault.
@@ -107,13 +124,11 @@ CErrorDatabase::CErrorDatabase(const std::string& configDirectory) : configDirec
       ReportProblem(topPath + ": Module " + Quoted(name) + ": unknown module name");
       continue;
     }
-    LoadModule(loading, module, name, configDirectory_ + entry.Attribute("file"));
+    LoadModule(loading, module, name, configDirectory + entry.Attribute("file"));
   }
 
   BuildIndex(loading.keys);
-  for (const Loading::PendingTriggerSets& pending : loading.pendingTriggerSets) {
-    LoadTriggerSet(loading, pending.index, pending.triggerSetsNode);
-  }
+  ResolveTriggers(loading);
   UpdateWeights(loading.recordFiles);
 }
 
@@ -136,20 +151,20 @@ void CErrorDatabase::ReportProblem(const std::string& line) {
 
 void CErrorDatabase::LoadModule(Loading& loading, EModuleIdentifier module, const std::string& moduleName,
                                 const std::string& path) {
-  loading.moduleFiles.push_back(std::make_unique<Loading::ModuleFile>());
-  Loading::ModuleFile& moduleFile = *loading.moduleFiles.back();
-  moduleFile.path = path;
-  loading.file = &moduleFile.path;
+  loading.files.push_back(path);
+  loading.file = &loading.files.back();
   const std::string whereModule = "Module " + Quoted(moduleName);
-  if (!moduleFile.document.Parse(path)) {
-    ReportProblem(path + ": " + whereModule + ": " + moduleFile.document.ParseError());
+  Core::IO::XMLDocument document;
+  if (!document.Parse(path)) {
+    ReportProblem(path + ": " + whereModule + ": " + document.ParseError());
     return;
   }
-  std::optional<XMLNode> top = moduleFile.document.RootNode().Child("Module");
+  std::optional<XMLNode> top = document.RootNode().Child("Module");
   if (!top) {
     ReportProblem(path + ": " + whereModule + ": no Module element");
     return;
   }
+  ReserveRecords(*top);
   for (XMLNode child : top->Children()) {
     if (!child.IsNamed("SubModule")) {
       ReportProblem(path + ": " + Misplaced(child, whereModule.c_str(), "SubModule"));
@@ -163,6 +178,18 @@ void CErrorDatabase::LoadModule(Loading& loading, EModuleIdentifier module, cons
     }
     LoadSubModule(loading, module, subModule, child);
   }
+}
+
+void CErrorDatabase::ReserveRecords(const XMLNode& moduleNode) {
+  // Records are large; growing the storage room by room would move each one
+  // several times on a large catalogue.
+  size_t needed = errors_.size();
+  for (XMLNode subModule : moduleNode.Children()) {
+    for (XMLNode problem : subModule.Children()) {
+      for (XMLNode error : problem.Children()) needed += error.IsNamed("Error");
+    }
+  }
+  if (needed > errors_.capacity()) errors_.reserve(std::max(needed, 2 * errors_.capacity()));
 }
 
 void CErrorDatabase::LoadSubModule(Loading& loading, EModuleIdentifier module, ESubModuleIdentifier subModule,
@@ -193,55 +220,55 @@ void CErrorDatabase::LoadSubModule(Loading& loading, EModuleIdentifier module, E
 }
 
 void CErrorDatabase::LoadError(Loading& loading, uint32_t code, const XMLNode& errorNode) {
-  const char* identifier = PlainAttribute(errorNode, "identifier", "");
-  const std::string where = *loading.file + ": Error " + Quoted(ErrorName(code, identifier)) + ": ";
-  if (*identifier == '\0') return ReportProblem(where + "no identifier");
-  const char* severityName = ModelAttribute(errorNode, "severity", "");
+  const ErrorAttributes attributes(errorNode);
+  const char* identifier = attributes.Identifier();
+  // Messages are built only when there is a fault to report.
+  auto fault = [&](const std::string& what) {
+    ReportProblem(*loading.file + ": Error " + Quoted(ErrorName(code, identifier)) + ": " + what);
+  };
+  if (*identifier == '\0') return fault("no identifier");
+  const char* severityName = attributes.Severity();
   EErrorSeverity severity = ErrorSeverityFromName(severityName);
-  if (severity == eesUnknown) return ReportProblem(where + "unknown severity " + Quoted(severityName));
+  if (severity == eesUnknown) return fault("unknown severity " + Quoted(severityName));
 
   // The texts are checked before any record exists: a faulty Error leaves no trace.
   const char* texts[4] = {nullptr, nullptr, nullptr, nullptr};  // problem, solution, shortProblem, title
   static const char* const kTextTypes[4] = {"problem", "solution", "shortProblem", "title"};
   std::optional<XMLNode> triggerSetsNode;
   for (XMLNode child : errorNode.Children()) {
-    if (child.IsNamed("TriggerSets")) {
-      triggerSetsNode = child;
-    } else if (child.IsNamed("Text")) {
-      const char* type = PlainAttribute(child, "type", "");
-      const char* text = PlainAttribute(child, "text", "");
-      if (*type == '\0') return ReportProblem(where + "Text without type");
-      if (*text == '\0') return ReportProblem(where + "Text " + Quoted(type) + " without text");
+    if (child.IsNamed("Text")) {
+      const char* type;
+      const char* text;
+      ReadText(child, type, text);
+      if (*type == '\0') return fault("Text without type");
+      if (*text == '\0') return fault("Text " + Quoted(type) + " without text");
       for (int i = 0; i < 4; ++i) {
-        if (std::strcmp(type, kTextTypes[i]) == 0) texts[i] = text;
+        if (type[0] == kTextTypes[i][0] && std::strcmp(type, kTextTypes[i]) == 0) texts[i] = text;
       }
+    } else if (child.IsNamed("TriggerSets")) {
+      triggerSetsNode = child;
     } else if (!child.IsNamed("ServiceDescription")) {
-      return ReportProblem(where + "unexpected element " + Quoted(child.Name()));
+      return fault("unexpected element " + Quoted(child.Name()));
     }
   }
-  if (texts[0] == nullptr) return ReportProblem(where + "no problem text");
-  if (texts[1] == nullptr) return ReportProblem(where + "no solution text");
-  if (texts[2] == nullptr) return ReportProblem(where + "no short problem text");
+  if (texts[0] == nullptr) return fault("no problem text");
+  if (texts[1] == nullptr) return fault("no solution text");
+  if (texts[2] == nullptr) return fault("no short problem text");
 
   errors_.emplace_back(*this, static_cast<EModuleIdentifier>(code & 0xFF0000u),
                        static_cast<ESubModuleIdentifier>(code & 0xFF00u), static_cast<EProblemIdentifier>(code & 0xFFu),
-                       ProblemTypeFromName(identifier), severity, IsYes(ModelAttribute(errorNode, "visible", "no")),
-                       IsYes(ModelAttribute(errorNode, "fullScreen", "no")),
-                       IsYes(PlainAttribute(errorNode, "forceShutdown", "no")),
-                       IsYes(PlainAttribute(errorNode, "includeServiceNumber", "no")),
-                       IsYes(PlainAttribute(errorNode, "shouldBeep", "no")),
-                       IsYes(PlainAttribute(errorNode, "shouldBeepIfGuiding", "no")),
-                       ReadNumber(ModelAttribute(errorNode, "timeout", "0")));
+                       loading.TypeOf(identifier), severity, attributes.Visible(), attributes.FullScreen(),
+                       attributes.ForceShutdown(), attributes.IncludeServiceNumber(), attributes.ShouldBeep(),
+                       attributes.ShouldBeepIfGuiding(), attributes.Timeout());
   CError& error = errors_.back();
   error.SetProblemText(texts[0]);
   error.SetSolutionText(texts[1]);
   error.SetShortProblemText(texts[2]);
   if (texts[3] != nullptr) error.SetTitleText(texts[3]);
 
-  int index = static_cast<int>(errors_.size()) - 1;
   loading.keys.push_back(PackKey(error.Code(), error.Type()));
   loading.recordFiles.push_back(loading.file);
-  if (triggerSetsNode) loading.pendingTriggerSets.push_back({index, *triggerSetsNode});
+  if (triggerSetsNode) LoadTriggerSet(loading, static_cast<int>(errors_.size()) - 1, *triggerSetsNode);
 }
 
 void CErrorDatabase::BuildIndex(const std::vector<uint64_t>& keys) {
@@ -259,23 +286,23 @@ void CErrorDatabase::BuildIndex(const std::vector<uint64_t>& keys) {
 }
 
 void CErrorDatabase::LoadTriggerSet(Loading& loading, int index, const XMLNode& triggerSetsNode) {
-  const CError& error = errors_[index];
-  loading.file = loading.recordFiles[index];
-  loading.where = *loading.file + ": Error " + Quoted(ErrorIdentifierText(error.Code(), error.Type())) + ": ";
+  loading.error = &errors_[index];
   for (XMLNode setNode : triggerSetsNode.Children()) {
     if (!setNode.IsNamed("TriggerSet")) {
-      ReportProblem(loading.where + Misplaced(setNode, "TriggerSets", "TriggerSet"));
+      ReportProblem(loading.Where() + Misplaced(setNode, "TriggerSets", "TriggerSet"));
       continue;
     }
-    CTriggerSet triggerSet(false, 1, eelDeep, etsParent);
+    loading.pendingTriggerSets.push_back(
+        {index, CTriggerSet(false, 1, eelDeep, etsParent), loading.pendingTriggers.size(), 0});
     for (XMLNode child : setNode.Children()) {
       if (child.IsNamed("Options")) {
-        LoadTriggerSetOptions(loading, triggerSet, child);
+        LoadTriggerSetOptions(loading, loading.pendingTriggerSets.back().triggerSet, child);
       } else if (child.IsNamed("Triggers")) {
-        LoadTriggerSetTriggers(loading, index, triggerSet, child);
+        LoadTriggerSetTriggers(loading, child);
       }
     }
-    errors_[index].AddTriggerSet(triggerSet);
+    loading.pendingTriggerSets.back().triggerCount =
+        loading.pendingTriggers.size() - loading.pendingTriggerSets.back().firstTrigger;
   }
 }
 
@@ -283,19 +310,19 @@ void CErrorDatabase::LoadTriggerSetOptions(Loading& loading, CTriggerSet& trigge
                                            const XMLNode& optionsNode) {
   for (XMLNode option : optionsNode.Children()) {
     if (!option.IsNamed("Option")) {
-      ReportProblem(loading.where + Misplaced(option, "Options", "Option"));
+      ReportProblem(loading.Where() + Misplaced(option, "Options", "Option"));
       continue;
     }
     const char* name = PlainAttribute(option, "name", "");
     const char* value = PlainAttribute(option, "value", "");
     if (*name == '\0') {
-      ReportProblem(loading.where + "Option without name");
+      ReportProblem(loading.Where() + "Option without name");
     } else if (*value == '\0') {
-      ReportProblem(loading.where + "Option " + Quoted(name) + " without value");
+      ReportProblem(loading.Where() + "Option " + Quoted(name) + " without value");
     } else if (std::strcmp(name, "autoTrigger") == 0) {
-      triggerSet.SetAutoTrigger(IsYes(value));
+      triggerSet.SetAutoTrigger(ErrorAttributes::IsYes(value));
     } else if (std::strcmp(name, "triggersNeeded") == 0) {
-      triggerSet.SetTriggersNeeded(ReadNumber(value));
+      triggerSet.SetTriggersNeeded(ErrorAttributes::ReadNumber(value));
     } else if (std::strcmp(name, "errorLinking") == 0) {
       if (std::strcmp(value, "verbose") == 0) triggerSet.SetErrorLinking(eelVerbose);
       if (std::strcmp(value, "shallow") == 0) triggerSet.SetErrorLinking(eelShallow);
@@ -303,49 +330,52 @@ void CErrorDatabase::LoadTriggerSetOptions(Loading& loading, CTriggerSet& trigge
     } else if (std::strcmp(name, "titleSource") == 0) {
       if (std::strcmp(value, "trigger") == 0) triggerSet.SetTitleSource(etsTrigger);
     } else if (std::strcmp(name, "fullScreen") == 0) {
-      triggerSet.SetFullScreen(IsYes(value));
+      triggerSet.SetFullScreen(ErrorAttributes::IsYes(value));
     }
   }
 }
 
-void CErrorDatabase::LoadTriggerSetTriggers(Loading& loading, int index, CTriggerSet& triggerSet,
-                                            const XMLNode& triggersNode) {
-  CError& error = errors_[index];
-  std::vector<std::string> parts;
+void CErrorDatabase::LoadTriggerSetTriggers(Loading& loading, const XMLNode& triggersNode) {
+  const CError& error = *loading.error;
+  std::string& id = loading.triggerId;
   for (XMLNode trigger : triggersNode.Children()) {
     if (!trigger.IsNamed("Trigger")) {
-      ReportProblem(loading.where + Misplaced(trigger, "Triggers", "Trigger"));
+      ReportProblem(loading.Where() + Misplaced(trigger, "Triggers", "Trigger"));
       continue;
     }
-    const std::string id = trigger.Attribute("id");
-    const std::string whereTrigger = loading.where + "Trigger " + Quoted(id) + ": ";
+    id.assign(PlainAttribute(trigger, "id", ""));
     if (id.empty()) {
-      ReportProblem(loading.where + "Trigger without id");
+      ReportProblem(loading.Where() + "Trigger without id");
       continue;
     }
-    if (!Core::Utilities::SplitString(id, ":", parts, 0) || parts.size() != 4) {
-      ReportProblem(whereTrigger + "not of the form module:submodule:problem:type");
+    TriggerReference::Result result = loading.reference.Parse(id);
+    if (result != TriggerReference::kResolved) {
+      static const char* const kFaults[] = {"", "not of the form module:submodule:problem:type",
+                                            "unknown module name", "unknown submodule name", "unknown problem name"};
+      ReportProblem(loading.Where() + "Trigger " + Quoted(id) + ": " + kFaults[result]);
       continue;
     }
-    EModuleIdentifier module = ModuleFromName(parts[0]);
-    ESubModuleIdentifier subModule = SubModuleFromName(parts[1]);
-    EProblemIdentifier problem = ProblemFromName(parts[2]);
-    if (module == emiUnknown || subModule == esmiUnknown || problem == epiUnknown) {
-      const char* kind = module == emiUnknown ? "module" : subModule == esmiUnknown ? "submodule" : "problem";
-      ReportProblem(whereTrigger + "unknown " + kind + " name");
-      continue;
-    }
-    uint32_t code = static_cast<uint32_t>(subModule) | static_cast<uint32_t>(module) | static_cast<uint32_t>(problem);
-    int type = ReadNumber(parts[3].c_str());
+    uint32_t code = loading.reference.Code();
+    int type = loading.reference.Type();
     if (code == error.Code() && type == error.Type()) {
       ReportProblem("Error " + id + " links to itself");
       continue;
     }
-    // A reference to an error the catalogue does not hold is not a fault: modules may be left out.
-    CError* target = FindError(code, type);
-    if (target == nullptr) continue;
-    triggerSet.AddTrigger(target);
-    target->AddDependent(&error);
+    loading.pendingTriggers.push_back({code, type});
+  }
+}
+
+void CErrorDatabase::ResolveTriggers(Loading& loading) {
+  for (Loading::PendingTriggerSet& pending : loading.pendingTriggerSets) {
+    CError& error = errors_[pending.index];
+    for (size_t i = pending.firstTrigger; i < pending.firstTrigger + pending.triggerCount; ++i) {
+      // A reference to an error the catalogue does not hold is not a fault: modules may be left out.
+      CError* target = FindError(loading.pendingTriggers[i].code, loading.pendingTriggers[i].type);
+      if (target == nullptr) continue;
+      pending.triggerSet.AddTrigger(target);
+      target->AddDependent(&error);
+    }
+    error.AddTriggerSet(std::move(pending.triggerSet));
   }
 }
 

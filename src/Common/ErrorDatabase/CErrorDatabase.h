@@ -77,16 +77,20 @@ class CErrorDatabase {
  private:
   struct Loading;
 
-  // The steps of loading, each named after the element it handles.
+  // The steps of loading, each named after the element it handles. Every
+  // fault is reported where it is met, in document order.
   void LoadModule(Loading& loading, EModuleIdentifier module, const std::string& moduleName,
                   const std::string& path);
+  // Makes room for every Error element of a module file at once.
+  void ReserveRecords(const Core::IO::XMLNode& moduleNode);
   void LoadSubModule(Loading& loading, EModuleIdentifier module, ESubModuleIdentifier subModule,
                      const Core::IO::XMLNode& subModuleNode);
   void LoadError(Loading& loading, uint32_t code, const Core::IO::XMLNode& errorNode);
   void LoadTriggerSet(Loading& loading, int index, const Core::IO::XMLNode& triggerSetsNode);
   void LoadTriggerSetOptions(Loading& loading, CTriggerSet& triggerSet, const Core::IO::XMLNode& optionsNode);
-  void LoadTriggerSetTriggers(Loading& loading, int index, CTriggerSet& triggerSet,
-                              const Core::IO::XMLNode& triggersNode);
+  void LoadTriggerSetTriggers(Loading& loading, const Core::IO::XMLNode& triggersNode);
+  // Once every record exists and is indexed: links triggers and dependents.
+  void ResolveTriggers(Loading& loading);
   void BuildIndex(const std::vector<uint64_t>& keys);
   // Weights in time linear in the number of links; reports every cycle of
   // trigger references, naming the file each record came from.
@@ -102,7 +106,6 @@ class CErrorDatabase {
   // and the records they name, in the same order.
   std::vector<uint64_t> indexKeys_;
   std::vector<CError*> indexedErrors_;
-  std::string configDirectory_;
   CErrorDatabaseListener* listener_ = nullptr;
   std::vector<CError*> topLevelErrors_;
   std::vector<CError*> changedTopLevelErrors_;

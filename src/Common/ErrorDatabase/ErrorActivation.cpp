@@ -11,6 +11,17 @@
 
 namespace Faultwright {
 
+namespace {
+
+// At least TriggersNeeded() of the set's entries are active.
+bool IsSatisfied(const CTriggerSet& set) {
+  auto active = std::count_if(set.Triggers().begin(), set.Triggers().end(),
+                              [](const CError* trigger) { return trigger->IsActive(); });
+  return active >= set.TriggersNeeded();
+}
+
+}  // namespace
+
 bool CTriggerSet::IsSatisfiedWith(const CError* error) const {
   bool found = false;
   int active = 0;
@@ -78,12 +89,15 @@ bool CError::FollowTriggerRaised(CError* trigger) {
 
 bool CError::FollowTriggerCleared(CError* trigger) {
   if (!active_) return false;
-  // Every automatic set must have lost its footing; one that does not even
-  // hold trigger keeps the error raised.
+  // Every automatic set must have lost its footing. A set that does not hold
+  // trigger keeps the error raised only while it is satisfied by itself:
+  // otherwise an error with two sets would stay raised for good once the
+  // triggers of both had gone.
   bool anyAutomatic = false;
   for (const CTriggerSet& set : triggerSets_) {
     if (!set.AutoTrigger()) continue;
-    if (!set.IsUnsatisfiedWithout(trigger)) return false;
+    bool unsatisfied = set.Contains(trigger) ? set.IsUnsatisfiedWithout(trigger) : !IsSatisfied(set);
+    if (!unsatisfied) return false;
     anyAutomatic = true;
   }
   if (anyAutomatic) MarkCleared(false);

@@ -23,8 +23,8 @@ namespace {
 // Rather than testing every later record against every member in every sweep,
 // it keeps the untaken records known to link to a member: those behind the
 // sweep's position wait for the next sweep, those ahead join in list order.
-// That visits every link a constant number of times, yet joins the records in
-// exactly the order of the sweeps, so the same member wins every tie.
+// Each link is looked at three times in all, yet the records join in exactly
+// the order of the sweeps, so the same member wins every tie.
 class GroupChooser {
  public:
   explicit GroupChooser(const std::vector<CError>& records) : records_(records), positionOf_(records.size(), -1) {}
@@ -66,11 +66,7 @@ class GroupChooser {
  private:
   // Index of a record in the catalogue's storage, which every link points into.
   size_t RecordIndex(const CError* error) const { return static_cast<size_t>(error - records_.data()); }
-  int PositionOf(const CError* error) const {
-    std::less<const CError*> before;
-    if (before(error, records_.data()) || !before(error, records_.data() + records_.size())) return -1;
-    return positionOf_[RecordIndex(error)];
-  }
+  int PositionOf(const CError* error) const { return positionOf_[RecordIndex(error)]; }
 
   // The candidates of a member: the positions whose record IsLinkedTo the
   // member's, that is names it among its triggers or its dependents. Stored

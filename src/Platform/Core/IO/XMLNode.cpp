@@ -7,19 +7,19 @@ namespace IO {
 
 bool XMLNode::IsNamed(const char* name) const { return std::strcmp(node_.name(), name) == 0; }
 
-std::optional<XMLNode> XMLNode::Child(const std::string& name) const {
+std::optional<XMLNode> XMLNode::Child(const char* name) const {
   for (XMLNode child : Children()) {
-    if (child.IsNamed(name.c_str())) return child;
+    if (child.IsNamed(name)) return child;
   }
   return std::nullopt;
 }
 
-const char* XMLNode::FindAttribute(const std::string& name) const {
-  pugi::xml_attribute attribute = node_.attribute(name.c_str());
+const char* XMLNode::FindAttribute(const char* name) const {
+  pugi::xml_attribute attribute = node_.attribute(name);
   return attribute ? attribute.value() : nullptr;
 }
 
-std::string XMLNode::Attribute(const std::string& name, const std::string& fallback) const {
+std::string XMLNode::Attribute(const char* name, const std::string& fallback) const {
   const char* value = FindAttribute(name);
   return value != nullptr ? std::string(value) : fallback;
 }

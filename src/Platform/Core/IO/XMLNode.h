@@ -52,15 +52,31 @@ class XMLNode {
   bool IsNamed(const char* name) const;
 
   // The first child element of that name, or nothing.
-  std::optional<XMLNode> Child(const std::string& name) const;
+  std::optional<XMLNode> Child(const std::string& name) const { return Child(name.c_str()); }
+  std::optional<XMLNode> Child(const char* name) const;
   ChildList Children() const { return ChildList(node_); }
 
-  bool HasAttribute(const std::string& name) const { return FindAttribute(name) != nullptr; }
+  // Every lookup by name also takes a C string, so that loaders reading many
+  // attributes by literal names build no strings.
+  bool HasAttribute(const std::string& name) const { return FindAttribute(name.c_str()) != nullptr; }
+  bool HasAttribute(const char* name) const { return FindAttribute(name) != nullptr; }
   // The attribute's value, or null when the node has no attribute of that
   // name. The text lives as long as the document.
-  const char* FindAttribute(const std::string& name) const;
+  const char* FindAttribute(const std::string& name) const { return FindAttribute(name.c_str()); }
+  const char* FindAttribute(const char* name) const;
   // The attribute's value, or fallback when it is absent (not when it is empty).
-  std::string Attribute(const std::string& name, const std::string& fallback = std::string()) const;
+  std::string Attribute(const std::string& name, const std::string& fallback = std::string()) const {
+    return Attribute(name.c_str(), fallback);
+  }
+  std::string Attribute(const char* name, const std::string& fallback = std::string()) const;
+  // Calls visit(name, value) for every attribute in document order, both C
+  // strings that live as long as the document: one pass for a reader that
+  // wants many attributes of one element.
+  template <typename Visit> void ForEachAttribute(Visit visit) const {
+    for (pugi::xml_attribute attribute = node_.first_attribute(); attribute; attribute = attribute.next_attribute()) {
+      visit(attribute.name(), attribute.value());
+    }
+  }
 
  private:
   // node itself if it is an element, else its next sibling that is one.
