@@ -19,7 +19,8 @@ const char kBoot[] = "0f6f1f4e-8c1a-4a55-9d1e-5a0c1c7b2e11";
 std::vector<CErrorState> SomeRecords() {
   std::vector<CErrorState> records(3);
   for (uint16_t i = 0; i < records.size(); ++i) {
-    records[i] = {0x010300u + i, static_cast<int16_t>(i), 1, static_cast<uint16_t>(7 + i), static_cast<uint16_t>(9 + i),
+    const uint16_t counter = static_cast<uint16_t>(7 + i);
+    records[i] = {0x010300u + i, static_cast<int16_t>(i), 1, counter, static_cast<uint16_t>(counter + 2),
                   Core::MonotonicTime(100 + i, 5), Core::MonotonicTime(200 + i, 6)};
   }
   return records;

@@ -83,8 +83,8 @@ bool CDiagnosticService::Start() {
     return true;
   }
   if (!OpenCatalogue()) return false;
-  Report("serving %s port %u with %zu errors from %s (%zu load problems)", kAddress, kPort,
-         catalogue_->Errors().size(), options_.configDirectory.c_str(), catalogue_->LoadProblems().size());
+  Report("serving %s port %u with %zu errors from %s (%zu load problems)", kAddress, kPort, catalogue_->Errors().size(),
+         options_.configDirectory.c_str(), catalogue_->LoadProblems().size());
   return true;
 }
 
@@ -194,30 +194,26 @@ int CDiagnosticService::PollTimeout() const {
 
 bool CDiagnosticService::Sync() {
   syncDue_ = false;
-  std::vector<CErrorState> states;
-  int repaired = publisher_->Verify(&states);
-  if (repaired != 0) {
-    if (repaired > 0) {
-      Report("%d error states written into the shared segment again: their change was lost to the lock", repaired);
-    } else if (!segmentTrouble_) {
-      Report("the shared segment cannot be read now; trying again");
-    }
-    segmentTrouble_ = repaired < 0;
-    ScheduleSync(kRecheckDelay);
-    return false;
+  const int repaired = publisher_->Verify();
+  if (repaired > 0) {
+    Report("%d error states written into the shared segment again: their change was lost to the lock", repaired);
+  } else if (repaired < 0 && !segmentTrouble_) {
+    Report("the shared segment cannot be read now; trying again");
+  } else if (repaired == 0 && segmentTrouble_) {
+    Report("the shared segment can be read again");
   }
-  if (segmentTrouble_) Report("the shared segment can be read again");
-  segmentTrouble_ = false;
-  if (!stateFile_) return true;
-  if (!stateFile_->Save(states)) {
+  segmentTrouble_ = repaired < 0;
+  if (repaired != 0) ScheduleSync(kRecheckDelay);
+  // The publisher's states are the truth, whatever the segment's lock allows.
+  if (stateFile_ && !stateFile_->Save(publisher_->States())) {
     if (!saveTrouble_) Report("cannot save the error states: %s; trying again", stateFile_->ErrorText().c_str());
     saveTrouble_ = true;
     ScheduleSync(kSaveRetryDelay);
     return false;
   }
-  if (saveTrouble_) Report("error states saved in %s again", stateFile_->Path().c_str());
+  if (stateFile_ && saveTrouble_) Report("error states saved in %s again", stateFile_->Path().c_str());
   saveTrouble_ = false;
-  return true;
+  return repaired == 0;
 }
 
 void CDiagnosticService::SyncAtExit() {
@@ -225,7 +221,7 @@ void CDiagnosticService::SyncAtExit() {
   for (int attempt = 0; attempt < kExitSyncAttempts; ++attempt) {
     if (Sync()) return;
   }
-  Report("the error states could not be checked and saved at the end");
+  Report("at the end, the shared segment or the state file could not be brought up to date");
 }
 
 void CDiagnosticService::Report(const char* format, ...) {

@@ -18,7 +18,7 @@
 // CViewPublisher into the shared segment of the working directory, and out as
 // "cb_error_notify". A (code, type) that the catalogue does not hold is
 // reported and ignored. Within kSyncDelay of a change the segment is checked
-// against the catalogue and, with a state file, the states are saved.
+// (CViewPublisher::Verify) and, with a state file, the states are saved.
 //
 // Run returns 0 after SIGINT or SIGTERM, having saved the states and closed
 // the clients, and 1 when the service cannot start (the port is taken, the

@@ -16,18 +16,18 @@ bool CServiceOptions::Parse(int argc, char** argv, std::string* problem) {
     if (option == -1) break;
     switch (option) {
       case 'C':
-        configDirectory = optarg;
-        if (configDirectory.empty() || configDirectory.back() != '/') configDirectory += '/';
-        break;
       case 's':
-        stateFile = optarg;
-        break;
+        if (*optarg != '\0') {
+          (option == 'C' ? configDirectory : stateFile) = optarg;
+          break;
+        }
+        [[fallthrough]];  // an empty value is none
+      case ':':
+        *problem = std::string((option == ':' ? optopt : option) == 's' ? "--state" : "--config") + " needs a value";
+        return false;
       case 'h':
         help = true;
         break;
-      case ':':
-        *problem = std::string("option ") + argv[optind - 1] + " needs a value";
-        return false;
       default:
         // optopt names an unknown short option; a long one is the argument just read.
         *problem = "unknown option " + (optopt != 0 ? std::string("-") + char(optopt) : std::string(argv[optind - 1]));
@@ -38,6 +38,7 @@ bool CServiceOptions::Parse(int argc, char** argv, std::string* problem) {
     *problem = std::string("unexpected argument ") + argv[optind];
     return false;
   }
+  if (!configDirectory.empty() && configDirectory.back() != '/') configDirectory += '/';
   if (!stateFile.empty() && configDirectory.empty()) {
     *problem = "--state needs --config";
     return false;

@@ -1,8 +1,6 @@
 #include "Service/CViewPublisher.h"
 
 #include <algorithm>
-#include <set>
-#include <utility>
 
 #include "Identifiers/CErrorKey.h"
 
@@ -12,34 +10,19 @@ namespace {
 
 const int kOpenAttempts = 3;
 
-// Whether every record's counters stand in the first entry of its (code, type).
-bool HoldsCounters(const std::vector<CErrorState>& states, const std::vector<CErrorState>& records) {
-  for (const CErrorState& record : records) {
-    auto entry = std::find_if(states.begin(), states.end(),
-                              [&](const CErrorState& state) { return state.Matches(record.Code, record.Type); });
-    if (entry != states.end() &&
-        (entry->RaiseCount1 != record.RaiseCount1 || entry->RaiseCount2 != record.RaiseCount2)) {
-      return false;
-    }
-  }
-  return true;
+bool SameState(const CErrorState& a, const CErrorState& b) {
+  return a.Flags == b.Flags && a.RaiseCount1 == b.RaiseCount1 && a.RaiseCount2 == b.RaiseCount2;
 }
 
 }  // namespace
 
 CViewPublisher::CViewPublisher(CErrorDatabase& catalogue, CErrorDatabaseListener* next)
-    : catalogue_(catalogue), next_(next) {
-  const std::vector<CError>& errors = catalogue.Errors();
-  placed_ = std::min<size_t>(errors.size(), CErrorDatabaseView::kMaxErrors);
-  std::set<std::pair<uint32_t, int16_t>> seen;
-  for (size_t i = 0; i < placed_; ++i) {
-    firstOfKey_.push_back(seen.insert({errors[i].Code(), static_cast<int16_t>(errors[i].Type())}).second);
-  }
-}
+    : catalogue_(catalogue), next_(next) {}
 
 CViewPublisher::~CViewPublisher() = default;
 
 bool CViewPublisher::Open(const std::vector<CErrorState>& records) {
+  const size_t placed = std::min<size_t>(catalogue_.Errors().size(), CErrorDatabaseView::kMaxErrors);
   view_ = std::make_unique<CErrorDatabaseView>(true, 1);
   // Only this process writes the segment, so a step lost to a lock time-out
   // shows when the segment is read back, and the steps bear repeating.
@@ -49,41 +32,77 @@ bool CViewPublisher::Open(const std::vector<CErrorState>& records) {
     view_->SetEnabled(true);
     std::vector<CErrorState> states;
     view_->GetErrorStates(states);
-    if (states.size() == placed_ && view_->IsEnabled() && HoldsCounters(states, records)) return true;
+    if (states.size() != placed || !view_->IsEnabled()) continue;
+    states_ = std::move(states);
+    firstEntry_.clear();
+    for (size_t i = 0; i < states_.size(); ++i) firstEntry_.emplace(Key(states_[i].Code, states_[i].Type), i);
+    // A restore lost to the lock shows in the counters.
+    bool restored = std::all_of(records.begin(), records.end(), [this](const CErrorState& record) {
+      const CErrorState* entry = Find(record.Code, record.Type);
+      return entry == nullptr || (entry->RaiseCount1 == record.RaiseCount1 && entry->RaiseCount2 == record.RaiseCount2);
+    });
+    if (restored) return true;
   }
   return false;
 }
 
+CErrorState* CViewPublisher::Find(unsigned code, int type) {
+  auto found = firstEntry_.find(Key(code, static_cast<int16_t>(type)));
+  // The segment keeps the low 16 bits of a type; a type beyond them is no entry's.
+  if (found == firstEntry_.end() || states_[found->second].Type != type) return nullptr;
+  return &states_[found->second];
+}
+
 void CViewPublisher::ErrorRaised(unsigned code, EProblemType type) {
-  view_->RaiseError(code, type);
+  if (writing_) view_->RaiseError(code, type);
+  CErrorState* entry = Find(code, type);
+  if (entry != nullptr && !entry->IsActive()) {
+    entry->Flags |= CErrorState::kActive;
+    entry->Raised = Core::MonotonicTime::Now();
+    ++entry->RaiseCount1;
+    ++entry->RaiseCount2;
+  }
   if (next_ != nullptr) next_->ErrorRaised(code, type);
 }
 
 void CViewPublisher::ErrorCleared(unsigned code, EProblemType type) {
-  view_->ClearError(code, type);
+  if (writing_) view_->ClearError(code, type);
+  CErrorState* entry = Find(code, type);
+  if (entry != nullptr && entry->IsActive()) {
+    entry->Flags &= static_cast<uint16_t>(~CErrorState::kActive);
+    entry->Cleared = Core::MonotonicTime::Now();
+  }
   if (next_ != nullptr) next_->ErrorCleared(code, type);
 }
 
-int CViewPublisher::Verify(std::vector<CErrorState>* states) {
+int CViewPublisher::Verify() {
+  writing_ = false;
   if (view_->HasFailed()) {
     view_ = std::make_unique<CErrorDatabaseView>(false, 1);
     if (view_->HasFailed()) return -1;
     view_->SetEnabled(true);  // a new view refuses raises until it is enabled
   }
-  states->clear();
-  view_->GetErrorStates(*states);
-  if (states->size() != placed_) return -1;  // the lock was not obtained
+  std::vector<CErrorState> segment;
+  view_->GetErrorStates(segment);
+  if (segment.size() != states_.size()) return -1;  // the lock was not obtained
+  writing_ = true;
   std::vector<CErrorKey> raise;
   std::vector<CErrorKey> clear;
-  for (size_t i = 0; i < placed_; ++i) {
-    const CErrorState& entry = (*states)[i];
-    const CError* error = firstOfKey_[i] ? catalogue_.FindError(entry.Code, entry.Type) : nullptr;
-    if (error == nullptr || error->IsActive() == entry.IsActive()) continue;
-    (error->IsActive() ? raise : clear).emplace_back(static_cast<int32_t>(entry.Code), entry.Type);
+  std::vector<CErrorState> restore;
+  for (size_t i = 0; i < segment.size(); ++i) {
+    const CErrorState& wanted = states_[i];
+    if (SameState(segment[i], wanted)) continue;
+    if (segment[i].IsActive() != wanted.IsActive()) {
+      (wanted.IsActive() ? raise : clear).emplace_back(static_cast<int32_t>(wanted.Code), wanted.Type);
+    }
+    restore.push_back(wanted);
   }
+  // The active bit first, since a restore never sets it; then the counters and
+  // times that the raise just moved, and those of raises lost altogether.
   if (!raise.empty()) view_->RaiseErrors(raise);
   if (!clear.empty()) view_->ClearErrors(clear);
-  return static_cast<int>(raise.size() + clear.size());
+  if (!restore.empty()) view_->RestoreErrorStates(restore);
+  return static_cast<int>(restore.size());
 }
 
 }  // namespace Faultwright

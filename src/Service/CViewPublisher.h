@@ -6,14 +6,24 @@
 //
 // A write into the segment can be lost without a word: the view gives up when
 // it does not get the lock within its five attempts (a reader holding it
-// longer), and refuses everything once a system call failed. The catalogue is
-// the service's truth, so Verify compares the segment with it and writes back
-// every active bit that differs; a view that failed is attached afresh (without
-// initialising, which would add a second unit to the lock).
+// longer), and refuses everything once a system call failed. So the publisher
+// keeps its own copy of what the segment must hold, changed by the same rules
+// as the view changes the segment (a raise of an inactive entry sets its bit,
+// its raise time and both counters; a clear of an active one clears the bit and
+// sets the clear time). Verify compares the segment with that copy and writes
+// back whatever a lost write left different, counters included; a view that
+// failed is attached afresh (without initialising, which would add a second
+// unit to the lock). While Verify cannot read the segment, changes go to the
+// copy only, so that a lock that stays held costs one wait per Verify rather
+// than one per change; the next Verify that reads the segment writes them all.
+// The copy is also what the service saves, so a save never waits for the lock.
 #ifndef FAULTWRIGHT_SERVICE_CVIEWPUBLISHER_H
 #define FAULTWRIGHT_SERVICE_CVIEWPUBLISHER_H
 
+#include <cstdint>
+#include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "Common/CErrorDatabaseView.h"
@@ -31,26 +41,31 @@ class CViewPublisher : public CErrorDatabaseListener {
 
   // Becomes the owner of the segment: initialises it, places the catalogue's
   // errors, loads the counters and times of records and enables it. False when
-  // the segment cannot be attached (the view printed why).
+  // the segment cannot be attached or does not take the errors (printed by the
+  // view).
   bool Open(const std::vector<CErrorState>& records);
 
   void ErrorRaised(unsigned code, EProblemType type) override;
   void ErrorCleared(unsigned code, EProblemType type) override;
 
-  // Replaces *states with the segment's entries and writes back every entry
-  // whose active bit differs from the catalogue. Returns how many it wrote
-  // back (the states then are those from before), or -1 when the segment could
-  // not be read now.
-  int Verify(std::vector<CErrorState>* states);
+  // Writes back every entry that differs from States(). Returns how many it
+  // wrote back, or -1 when the segment could not be read now.
+  int Verify();
+  // What the segment must hold: its entries in order, as GetErrorStates gives them.
+  const std::vector<CErrorState>& States() const { return states_; }
 
  private:
+  using Key = std::pair<uint32_t, int16_t>;
+
+  // The entry that the view's lookups find for (code, type): the first one.
+  CErrorState* Find(unsigned code, int type);
+
   CErrorDatabase& catalogue_;
   CErrorDatabaseListener* next_;
   std::unique_ptr<CErrorDatabaseView> view_;
-  size_t placed_ = 0;  // entries in the segment: the catalogue's first 400 records
-  // Per entry, whether it is the first of its (code, type): the view finds
-  // only the first, so a later duplicate never changes and must not be compared.
-  std::vector<bool> firstOfKey_;
+  std::vector<CErrorState> states_;
+  bool writing_ = true;  // false while the segment could not be read
+  std::map<Key, size_t> firstEntry_;
 };
 
 }  // namespace Faultwright

@@ -11,32 +11,18 @@
 
 #include <cerrno>
 #include <chrono>
-#include <stdexcept>
 
 #include "Support/TestSupport.h"
 
 namespace FaultwrightTest {
 
 ServiceProcess::ServiceProcess(const std::vector<std::string>& args, const std::string& directory) {
-  int outPipe[2], errPipe[2];
-  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  const std::string program = BuiltProgram("fwservice");
-  pid_ = fork();
-  if (pid_ < 0) throw std::runtime_error("fork failed");
-  if (pid_ == 0) {
-    dup2(outPipe[1], 1);
-    dup2(errPipe[1], 2);
-    if (chdir(directory.c_str()) != 0) _exit(126);
-    std::vector<char*> argv = {const_cast<char*>("fwservice")};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  close(outPipe[1]);
-  close(errPipe[1]);
-  outPipe_ = outPipe[0];
-  errPipe_ = errPipe[0];
+  std::vector<std::string> argv = {"fwservice"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  ChildProcess child = StartProcess(BuiltProgram("fwservice"), argv, directory);
+  pid_ = child.pid;
+  outPipe_ = child.out;
+  errPipe_ = child.err;
   fcntl(outPipe_, F_SETFL, O_NONBLOCK);
   fcntl(errPipe_, F_SETFL, O_NONBLOCK);
   serving_ = WaitUntil([this] { return err_.find("fwservice: serving") != std::string::npos; }, 10000);

@@ -34,8 +34,8 @@ std::string TempDirectory::Write(const std::string& name, const std::string& con
   return full;
 }
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workingDirectory) {
+ChildProcess StartProcess(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& workingDirectory) {
   int outPipe[2], errPipe[2];
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   pid_t pid = fork();
@@ -52,8 +52,15 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   }
   close(outPipe[1]);
   close(errPipe[1]);
+  return {pid, outPipe[0], errPipe[0]};
+}
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workingDirectory) {
+  ChildProcess child = StartProcess(program, args, workingDirectory);
+  pid_t pid = child.pid;
   ProcessResult result;
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  pollfd fds[2] = {{child.out, POLLIN, 0}, {child.err, POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
   int open = 2;
   while (open > 0) {

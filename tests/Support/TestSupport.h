@@ -31,8 +31,19 @@ struct ProcessResult {
   std::string err;
 };
 
-// Runs program with args (args[0] is argv[0]) in workingDirectory (empty: the
-// current one), waits for it and returns its exit status and output.
+// A child process whose standard output and error go to pipes: their read ends.
+struct ChildProcess {
+  int pid = -1;
+  int out = -1;
+  int err = -1;
+};
+
+// Starts program with args (args[0] is argv[0]) in workingDirectory (empty:
+// the current one).
+ChildProcess StartProcess(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& workingDirectory = "");
+
+// Runs program like StartProcess, waits for it and returns its exit status and output.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workingDirectory = "");
 

@@ -17,6 +17,10 @@
 // with the same (code, type) both become records; FindError finds the later.
 // Not copyable: records point to their catalogue and to one another. Used by
 // one thread at a time.
+//
+// Loading, the index and FindError live in CErrorDatabase.cpp, the weights in
+// CatalogueWeights.cpp, the report in CatalogueReport.cpp; the live-state
+// operations in ErrorActivation.cpp and TopLevelErrors.cpp.
 #ifndef FAULTWRIGHT_COMMON_ERRORDATABASE_CERRORDATABASE_H
 #define FAULTWRIGHT_COMMON_ERRORDATABASE_CERRORDATABASE_H
 

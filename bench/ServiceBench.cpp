@@ -1,0 +1,251 @@
+// fwservice under load, run in a temporary working directory with the sample
+// configuration. The service listens on port 5300, so nothing else may hold it
+// while this runs.
+//
+// BM_RaiseVisibleToReader: from fwerror's exec until a reader's Update sees
+// the raise in the shared segment, against fwerror's own run time (exec to
+// exit) against the same service; the two take turns. Medians and their ratio
+// are reported as counters.
+//
+// BM_TenClientsThroughput: ten clients (one thread each) raise and clear their
+// own error as fast as they can, with --config and --state; the time runs
+// until a reader sees every raise counted and every error cleared again.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/ipc.h>
+#include <sys/sem.h>
+#include <sys/shm.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Client/CFaultwrightAPI.h"
+#include "Common/CErrorDatabaseView.h"
+#include "Identifiers/Identifiers.h"
+
+extern char** environ;
+
+namespace {
+
+using Faultwright::CErrorDatabase;
+using Faultwright::CErrorDatabaseView;
+using Faultwright::CErrorKey;
+using Faultwright::CErrorState;
+using Clock = std::chrono::steady_clock;
+
+const std::string kConfig = FAULTWRIGHT_SOURCE_DIR "/config/";
+
+pid_t Spawn(std::vector<std::string> args, const char* out, const char* err) {
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&files, 2, err, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t child = -1;
+  if (posix_spawn(&child, argv[0], &files, nullptr, argv.data(), environ) != 0) child = -1;
+  posix_spawn_file_actions_destroy(&files);
+  return child;
+}
+
+bool Exited(pid_t child) {
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return false;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+double Median(std::vector<double> runs) {
+  std::nth_element(runs.begin(), runs.begin() + runs.size() / 2, runs.end());
+  return runs[runs.size() / 2];
+}
+
+double Seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
+
+// The service in a fresh working directory, which is also this process's
+// while it lives, and a reader of its segment.
+class ServiceUnderLoad {
+ public:
+  explicit ServiceUnderLoad(std::vector<std::string> options) : catalogue_(kConfig) {
+    char pattern[] = "/tmp/faultwright-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr || getcwd(previous_, sizeof previous_) == nullptr || chdir(pattern) != 0) return;
+    directory_ = pattern;
+    options.insert(options.begin(), {FAULTWRIGHT_BINARY_DIR "/fwservice", "--config", kConfig});
+    service_ = Spawn(options, "out", "err");
+    // Serving once the segment is enabled; until the service made the
+    // semaphore, the reader's attempts to lock fail.
+    for (int wait = 0; service_ > 0 && wait < 500 && !reader_; ++wait) {
+      usleep(10000);
+      if (std::filesystem::file_size("err") > 0) reader_ = std::make_unique<CErrorDatabaseView>(false, 0);
+    }
+    for (int wait = 0; reader_ && wait < 500 && !reader_->IsEnabled(); ++wait) usleep(10000);
+  }
+  ~ServiceUnderLoad() {
+    if (service_ > 0) {
+      kill(service_, SIGTERM);
+      Exited(service_);
+    }
+    if (directory_.empty()) return;
+    key_t key = ftok(".", 0x44);
+    int segment = shmget(key, 0, 0);
+    if (segment != -1) shmctl(segment, IPC_RMID, nullptr);
+    int semaphores = semget(key, 0, 0);
+    if (semaphores != -1) semctl(semaphores, 0, IPC_RMID);
+    if (chdir(previous_) != 0) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(directory_, ignored);
+  }
+
+  bool Serving() { return reader_ && reader_->IsEnabled(); }
+  // The processor time that the service has used so far, user and system.
+  double CpuSeconds() const {
+    std::ifstream stat("/proc/" + std::to_string(service_) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));  // after the command name
+    std::string field;
+    double ticks = 0;
+    for (int index = 3; fields >> field && index <= 15; ++index) {
+      if (index >= 14) ticks += std::stod(field);  // utime and stime
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+  }
+  CErrorDatabase& Catalogue() { return catalogue_; }
+  // The reader's entry of key after a fresh Update.
+  CErrorState State(const CErrorKey& key) {
+    reader_->Update(catalogue_);
+    CErrorState state = {};
+    reader_->GetErrorState(static_cast<unsigned>(key.code), key.type, state);
+    return state;
+  }
+  // Updates until key is active (or not); false after five seconds.
+  bool AwaitActive(const CErrorKey& key, bool active, int pauseMicroseconds) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
+    while (State(key).IsActive() != active) {
+      if (Clock::now() > deadline) return false;
+      if (pauseMicroseconds > 0) usleep(pauseMicroseconds);
+    }
+    return true;
+  }
+
+ private:
+  char previous_[4096];
+  std::string directory_;
+  pid_t service_ = -1;
+  CErrorDatabase catalogue_;
+  std::unique_ptr<CErrorDatabaseView> reader_;
+};
+
+// fwerror's arguments for a raise (or clear) of GPS:L1 L2 Antenna:Voltage:4.
+std::vector<std::string> ToolArgs(bool raise) {
+  return {FAULTWRIGHT_BINARY_DIR "/fwerror", raise ? "-r" : "-c", "GPS", "L1 L2 Antenna", "Voltage", "4"};
+}
+
+void BM_RaiseVisibleToReader(benchmark::State& state) {
+  ServiceUnderLoad service({});
+  if (!service.Serving()) return state.SkipWithError("fwservice did not start (is port 5300 taken?)");
+  const CErrorKey key(
+      Faultwright::emiGPS | Faultwright::SubModuleFromName("L1 L2 Antenna") | Faultwright::ProblemFromName("Voltage"),
+      4);
+  std::vector<double> alone, visible;
+  for (auto _ : state) {
+    Clock::time_point start = Clock::now();
+    pid_t tool = Spawn(ToolArgs(true), "/dev/null", "/dev/null");
+    bool ran = tool > 0 && Exited(tool);
+    alone.push_back(Seconds(Clock::now() - start));
+    ran = ran && service.AwaitActive(key, true, 100) && Exited(Spawn(ToolArgs(false), "/dev/null", "/dev/null")) &&
+          service.AwaitActive(key, false, 100);
+
+    start = Clock::now();
+    tool = Spawn(ToolArgs(true), "/dev/null", "/dev/null");
+    // A short pause between looks leaves the two cores to the tool and the service.
+    ran = ran && tool > 0 && service.AwaitActive(key, true, 20);
+    visible.push_back(Seconds(Clock::now() - start));
+    state.SetIterationTime(visible.back());
+    ran = ran && Exited(tool) && Exited(Spawn(ToolArgs(false), "/dev/null", "/dev/null")) &&
+          service.AwaitActive(key, false, 100);
+    if (!ran) return state.SkipWithError("a run failed, or its raise did not become visible");
+  }
+  state.counters["fwerror_alone_median_ms"] = Median(alone) * 1e3;
+  state.counters["visible_median_ms"] = Median(visible) * 1e3;
+  state.counters["ratio"] = Median(visible) / Median(alone);
+}
+BENCHMARK(BM_RaiseVisibleToReader)->UseManualTime()->Iterations(200)->Unit(benchmark::kMillisecond);
+
+void BM_TenClientsThroughput(benchmark::State& state) {
+  const int kClients = 10;
+  const int kPerClient = static_cast<int>(state.range(0));  // even: each client ends with a clear
+  ServiceUnderLoad service({"--state", "states"});
+  if (!service.Serving()) return state.SkipWithError("fwservice did not start (is port 5300 taken?)");
+  // Errors that nothing raises automatically, so that each raise counts once;
+  // many of them raise others automatically, which the service has to follow.
+  std::vector<CErrorKey> keys;
+  for (const Faultwright::CError& error : service.Catalogue().Errors()) {
+    if (keys.size() < kClients && error.TriggerSets().empty()) {
+      keys.emplace_back(static_cast<int32_t>(error.Code()), error.Type());
+    }
+  }
+  std::vector<std::unique_ptr<Faultwright::CFaultwrightAPI>> clients;
+  for (int i = 0; i < kClients; ++i) clients.push_back(std::make_unique<Faultwright::CFaultwrightAPI>());
+
+  double notifications = 0;
+  double seconds = 0;
+  const double cpuAtStart = service.CpuSeconds();
+  for (auto _ : state) {
+    std::vector<uint16_t> expected;
+    for (const CErrorKey& key : keys) {
+      expected.push_back(static_cast<uint16_t>(service.State(key).RaiseCount1 + kPerClient / 2));
+    }
+    const Clock::time_point start = Clock::now();
+    std::vector<std::thread> senders;
+    for (int i = 0; i < kClients; ++i) {
+      senders.emplace_back([&, i] {
+        for (int n = 0; n < kPerClient; ++n) {
+          if (n % 2 == 0) {
+            clients[i]->RaiseError(keys[i]);
+          } else {
+            clients[i]->ClearError(keys[i]);
+          }
+        }
+      });
+    }
+    for (std::thread& sender : senders) sender.join();
+    bool applied = false;
+    for (const Clock::time_point deadline = start + std::chrono::seconds(30); !applied && Clock::now() < deadline;) {
+      usleep(1000);
+      applied = true;
+      for (int i = 0; i < kClients; ++i) {
+        CErrorState entry = service.State(keys[i]);
+        applied = applied && !entry.IsActive() && entry.RaiseCount1 == expected[i];
+      }
+    }
+    const double elapsed = Seconds(Clock::now() - start);
+    if (!applied) return state.SkipWithError("not every notification was applied");
+    state.SetIterationTime(elapsed);
+    notifications += kClients * kPerClient;
+    seconds += elapsed;
+  }
+  state.counters["notifications_per_second"] = notifications / seconds;
+  // What one processor gives the service, whatever else the machine runs meanwhile.
+  state.counters["notifications_per_service_cpu_second"] = notifications / (service.CpuSeconds() - cpuAtStart);
+}
+BENCHMARK(BM_TenClientsThroughput)->Arg(10000)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
