@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Common/StateCode.h"
 #include "Identifiers/Identifiers.h"
 
 namespace Faultwright {
@@ -22,7 +23,7 @@ void PrintActiveTriggers(const std::string& prefix, const CError& error, std::ve
     for (const CError* trigger : triggerSet.Triggers()) {
       if (!trigger->IsActive()) continue;
       PrintLine(prefix, *trigger);
-      if (std::find(path.begin(), path.end(), trigger) == path.end()) {
+      if (std::find(path.begin(), path.end(), trigger) == path.end() && path.size() < kMaxTriggerDepth) {
         PrintActiveTriggers("  " + prefix, *trigger, path);
       }
     }

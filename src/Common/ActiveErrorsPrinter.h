@@ -9,8 +9,8 @@
 //
 // A trigger at depth d is written after 2*d blanks. Each line is flushed as
 // it is written. A trigger that is already on the path from the top-level
-// error is written but not followed again, so a cyclic catalogue prints
-// finitely.
+// error, or kMaxTriggerDepth levels down (StateCode.h), is written but not
+// followed again, so a cyclic catalogue prints finitely.
 #ifndef FAULTWRIGHT_COMMON_ACTIVEERRORSPRINTER_H
 #define FAULTWRIGHT_COMMON_ACTIVEERRORSPRINTER_H
 

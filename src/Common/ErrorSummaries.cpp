@@ -30,7 +30,9 @@ class TriggerWalk {
           keys_.push_back(ErrorKeyOf(*trigger));
           AddActiveTrigger(triggerSet, *trigger, useTextKeys_, summary_);
         }
-        if (!IsOnPath(trigger)) AppendTriggerStates(*trigger, bitsOnly || triggerSet.ErrorLinking() == eelShallow);
+        if (!IsOnPath(trigger) && path_.size() < kMaxTriggerDepth) {
+          AppendTriggerStates(*trigger, bitsOnly || triggerSet.ErrorLinking() == eelShallow);
+        }
       }
       // Several active triggers in one set leave no single title to show.
       if (!bitsOnly && activeTriggers > 1) {

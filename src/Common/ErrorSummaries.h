@@ -8,7 +8,8 @@
 // reader view's last copy (zero for an error it does not hold), the state code
 // and the fixed code that patterns give for the error and its reported
 // triggers. An error that is already on the path from the top-level error is
-// reported but not followed again, so a cyclic catalogue summarises finitely.
+// reported but not followed again, so a cyclic catalogue summarises finitely;
+// nor is one kMaxTriggerDepth levels down (StateCode.h).
 //
 // BuildStateSummaries appends a summary with text keys for every state that
 // was ever raised, then orders the whole sequence, earlier records included,

@@ -44,7 +44,9 @@ class TriggerStateReader {
     std::string childPrefix = prefix + "--";
     for (const CError* trigger : active) {
       lines_.push_back(Line(childPrefix, *trigger));
-      if (std::find(path_.begin(), path_.end(), trigger) == path_.end()) DecodeTriggerStates(*trigger, childPrefix);
+      if (std::find(path_.begin(), path_.end(), trigger) == path_.end() && path_.size() < kMaxTriggerDepth) {
+        DecodeTriggerStates(*trigger, childPrefix);
+      }
     }
     path_.pop_back();
   }

@@ -11,7 +11,8 @@
 // drawn as a tree ("+-" then two dashes per level, then the key). The
 // summary's code, type, stateCode and fixedCode are not touched; its lists,
 // keys and lines are appended to. A trigger already on the path from the
-// top-level error is not followed again, as when the code was written.
+// top-level error, or kMaxTriggerDepth levels down, is not followed again,
+// as when the code was written.
 //
 // Lower-case digits count as upper-case. Returns false having changed
 // nothing when the code holds any other character than a hexadecimal digit,

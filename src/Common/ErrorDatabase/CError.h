@@ -101,6 +101,16 @@ class CError {
   void OnTriggerCleared(CError* trigger);
 
  private:
+  // Mark this error raised or cleared and, unless silent, tell the listener.
+  void MarkRaised(bool silent);
+  void MarkCleared(bool silent);
+  // What OnTriggerRaised and OnTriggerCleared do to this error alone: true
+  // when it changed, so that its dependents are to be told.
+  bool FollowTriggerRaised(CError* trigger);
+  bool FollowTriggerCleared(CError* trigger);
+  // Tells the dependents of this error of its change, and theirs in turn.
+  void Propagate(bool (CError::*follow)(CError* trigger));
+
   uint32_t code_;
   EProblemType type_;
   std::string problemText_;

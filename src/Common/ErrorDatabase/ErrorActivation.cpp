@@ -1,6 +1,9 @@
 // The live state of single records: raising, clearing, and the automatic
 // raising and clearing of dependents through their trigger sets.
 #include <algorithm>
+#include <cstddef>
+#include <utility>
+#include <vector>
 
 #include "Common/ErrorDatabase/CError.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
@@ -47,32 +50,45 @@ bool CTriggerSet::IsUnsatisfiedWithout(const CError* error) const {
 }
 
 void CError::Raise(bool silent) {
-  active_ = true;
-  if (timeout_ != 0) deadline_ = Core::MonotonicTime::Timer(timeout_);
-  if (silent) return;
-  database_->NotifyRaised(code_, type_);
-  // Depth first: a dependent raised here walks its own dependents before the
-  // next one of ours is asked.
-  for (CError* dependent : dependents_) dependent->OnTriggerRaised(this);
+  MarkRaised(silent);
+  if (!silent) Propagate(&CError::FollowTriggerRaised);
 }
 
 void CError::Clear(bool silent) {
-  active_ = false;
-  if (silent) return;
-  database_->NotifyCleared(code_, type_);
-  for (CError* dependent : dependents_) dependent->OnTriggerCleared(this);
+  MarkCleared(silent);
+  if (!silent) Propagate(&CError::FollowTriggerCleared);
 }
 
 void CError::OnTriggerRaised(CError* trigger) {
-  if (active_) return;  // also what ends a cycle of trigger links
-  bool satisfied = std::any_of(triggerSets_.begin(), triggerSets_.end(), [trigger](const CTriggerSet& set) {
-    return set.AutoTrigger() && set.IsSatisfiedWith(trigger);
-  });
-  if (satisfied) Raise(false);
+  if (FollowTriggerRaised(trigger)) Propagate(&CError::FollowTriggerRaised);
 }
 
 void CError::OnTriggerCleared(CError* trigger) {
-  if (!active_) return;
+  if (FollowTriggerCleared(trigger)) Propagate(&CError::FollowTriggerCleared);
+}
+
+void CError::MarkRaised(bool silent) {
+  active_ = true;
+  if (timeout_ != 0) deadline_ = Core::MonotonicTime::Timer(timeout_);
+  if (!silent) database_->NotifyRaised(code_, type_);
+}
+
+void CError::MarkCleared(bool silent) {
+  active_ = false;
+  if (!silent) database_->NotifyCleared(code_, type_);
+}
+
+bool CError::FollowTriggerRaised(CError* trigger) {
+  if (active_) return false;  // also what ends a cycle of trigger links
+  bool satisfied = std::any_of(triggerSets_.begin(), triggerSets_.end(), [trigger](const CTriggerSet& set) {
+    return set.AutoTrigger() && set.IsSatisfiedWith(trigger);
+  });
+  if (satisfied) MarkRaised(false);
+  return satisfied;
+}
+
+bool CError::FollowTriggerCleared(CError* trigger) {
+  if (!active_) return false;
   // Every automatic set must have lost its footing. A set that does not hold
   // trigger keeps the error raised only while it is satisfied by itself:
   // otherwise an error with two sets would stay raised for good once the
@@ -81,10 +97,27 @@ void CError::OnTriggerCleared(CError* trigger) {
   for (const CTriggerSet& set : triggerSets_) {
     if (!set.AutoTrigger()) continue;
     bool unsatisfied = set.Contains(trigger) ? set.IsUnsatisfiedWithout(trigger) : !IsSatisfied(set);
-    if (!unsatisfied) return;
+    if (!unsatisfied) return false;
     anyAutomatic = true;
   }
-  if (anyAutomatic) Clear(false);
+  if (anyAutomatic) MarkCleared(false);
+  return anyAutomatic;
+}
+
+void CError::Propagate(bool (CError::*follow)(CError* trigger)) {
+  // Depth first: a dependent changed here walks its own dependents before the
+  // next one of ours is asked. The walk keeps its own stack, as a chain of
+  // automatic trigger sets may run deeper than a thread's stack allows.
+  std::vector<std::pair<CError*, size_t>> walk = {{this, 0}};
+  while (!walk.empty()) {
+    CError* error = walk.back().first;
+    size_t next = walk.back().second++;
+    if (next == error->dependents_.size()) {
+      walk.pop_back();
+    } else if ((error->dependents_[next]->*follow)(error)) {
+      walk.emplace_back(error->dependents_[next], 0);
+    }
+  }
 }
 
 }  // namespace Faultwright

@@ -23,7 +23,8 @@ class XMLDocument {
   XMLDocument& operator=(const XMLDocument&) = delete;
 
   // Replaces the contents with the file at path. False when the file could
-  // not be opened or is not well-formed; ParseError() then says why.
+  // not be opened, is no regular file (a directory, a pipe) or is not
+  // well-formed; ParseError() then says why.
   bool Parse(const std::string& path);
   // True unless the last Parse failed because the file could not be opened.
   bool FileOpened() const { return fileOpened_; }

@@ -1,0 +1,32 @@
+#include "Support/SegmentDirectory.h"
+
+#include <sys/ipc.h>
+#include <sys/sem.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace FaultwrightTest {
+
+SegmentDirectory::SegmentDirectory() : started_(std::filesystem::current_path().string()) {
+  if (chdir(directory_.Path().c_str()) != 0) throw std::runtime_error("cannot enter " + directory_.Path());
+  key_ = ftok(".", 0x44);
+  if (key_ == -1) throw std::runtime_error("ftok failed in " + directory_.Path());
+}
+
+SegmentDirectory::~SegmentDirectory() {
+  // Attached views keep a removed segment until they end; nothing is left behind.
+  shmctl(shmget(key_, 0, 0), IPC_RMID, nullptr);
+  semctl(semget(key_, 0, 0), 0, IPC_RMID);
+  if (chdir(started_.c_str()) != 0) std::terminate();  // every later test would run in the wrong place
+}
+
+Faultwright::CErrorDatabaseView::Segment* SegmentDirectory::Segment() const {
+  void* address = shmat(shmget(key_, 0, 0), nullptr, 0);
+  if (address == reinterpret_cast<void*>(-1)) throw std::runtime_error("shmat failed");
+  return static_cast<Faultwright::CErrorDatabaseView::Segment*>(address);
+}
+
+}  // namespace FaultwrightTest
