@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "Support/FuzzSupport.h"
@@ -32,14 +34,13 @@ FuzzDirectory::FuzzDirectory() {
 }
 
 FuzzDirectory::~FuzzDirectory() {
-  for (const std::string& name : written_) unlink((path_ + name).c_str());
-  rmdir(path_.c_str());  // left behind if something else was put there; nothing more to do at exit
+  std::error_code ignored;  // nothing more to do at exit
+  std::filesystem::remove_all(path_, ignored);
 }
 
 void FuzzDirectory::Write(const std::string& name, const std::string& contents) {
   int file = open((path_ + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   FUZZ_CHECK(file >= 0);
-  written_.insert(name);
   size_t done = 0;
   while (done < contents.size()) {
     ssize_t count = write(file, contents.data() + done, contents.size() - done);

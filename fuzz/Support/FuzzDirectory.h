@@ -2,13 +2,13 @@
 // files that one input becomes (a configuration directory, a patterns file).
 //
 // Created in the memory file system /dev/shm (else under $TMPDIR, else /tmp)
-// by the constructor and removed, with the files written through it, by the
-// destructor, that is when the fuzzer ends normally. A file that cannot be written stops the run: an input that never
-// reached the code under test would prove nothing.
+// by the constructor and removed with everything in it by the destructor,
+// that is when the fuzzer ends normally. A file that cannot be written stops
+// the run: an input that never reached the code under test would prove
+// nothing.
 #ifndef FAULTWRIGHT_FUZZ_SUPPORT_FUZZDIRECTORY_H
 #define FAULTWRIGHT_FUZZ_SUPPORT_FUZZDIRECTORY_H
 
-#include <set>
 #include <string>
 
 namespace FaultwrightFuzz {
@@ -28,7 +28,6 @@ class FuzzDirectory {
 
  private:
   std::string path_;
-  std::set<std::string> written_;
 };
 
 }  // namespace FaultwrightFuzz
