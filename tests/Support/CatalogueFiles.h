@@ -28,7 +28,7 @@ struct TriggerSetSpec {
   std::vector<std::pair<std::string, std::string>> options;  // (name, value) in order
   std::vector<std::string> triggers;                         // Trigger ids in order
 };
-// A TriggerSets element, one TriggerSet per spec, Options before Triggers.
+// A TriggerSets element, one TriggerSet per entry, Options before Triggers.
 std::string TriggerSetsElement(const std::vector<TriggerSetSpec>& sets);
 
 }  // namespace FaultwrightTest
