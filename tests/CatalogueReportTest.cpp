@@ -74,7 +74,7 @@ TEST(CatalogueReportTest, TreesShowRootsWithTheirTriggerSets) {
   EXPECT_EQ(report.list, list);
 }
 
-TEST(CatalogueReportTest, LinkingModesIndentsEmptySetsAndCyclesPrintAsDesigned) {
+TEST(CatalogueReportTest, LinkingModesIndentsEmptySetsAndCyclesPrintFinitely) {
   TempDirectory directory;
   directory.Write("FaultwrightConfig.xml", TopFile({{"GPS", "Gps.xml"}}));
   // Root 0 holds an empty set, a verbose set with 1 and a shallow set with 2;
