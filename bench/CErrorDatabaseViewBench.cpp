@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "Support/SharedSegment.h"
 #include "../tests/Support/SyntheticCatalogue.h"
 #include "Common/CErrorDatabaseView.h"
 
@@ -50,9 +51,7 @@ class Setup {
     reader->Update(*readerCatalogue);
   }
   ~Setup() {
-    key_t key = ftok(".", 0x44);
-    shmctl(shmget(key, 0, 0), IPC_RMID, nullptr);
-    semctl(semget(key, 0, 0), 0, IPC_RMID);
+    FaultwrightTest::RemoveSharedSegment(".");
     if (chdir(previous_) != 0) std::abort();
     std::filesystem::remove_all(directory_);
   }

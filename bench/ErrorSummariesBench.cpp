@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "Support/SharedSegment.h"
 #include "Faultwright.h"
 
 namespace {
@@ -50,13 +51,7 @@ class BenchCatalogue {
   }
 
   ~BenchCatalogue() {
-    key_t key = ftok(".", 0x44);
-    if (key != -1) {
-      int segment = shmget(key, 0, 0);
-      if (segment != -1) shmctl(segment, IPC_RMID, nullptr);
-      int semaphores = semget(key, 0, 0);
-      if (semaphores != -1) semctl(semaphores, 0, IPC_RMID);
-    }
+    FaultwrightTest::RemoveSharedSegment(".");
     if (chdir(previous_) != 0) std::perror("chdir");
     std::error_code ignored;
     if (!directory_.empty()) std::filesystem::remove_all(directory_, ignored);

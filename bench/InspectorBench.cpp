@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "Support/SharedSegment.h"
 #include "Common/CErrorDatabaseView.h"
 #include "Common/CErrorPatterns.h"
 #include "Common/ErrorSummaries.h"
@@ -51,9 +52,7 @@ class OwnedDatabase {
     }
   }
   ~OwnedDatabase() {
-    key_t key = ftok(".", 0x44);
-    semctl(semget(key, 0, 0), 0, IPC_RMID);
-    shmctl(shmget(key, 0, 0), IPC_RMID, nullptr);
+    FaultwrightTest::RemoveSharedSegment(".");
     if (chdir(previous_) != 0 || rmdir(work_.c_str()) != 0) std::abort();
   }
 

@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "Support/SharedSegment.h"
 #include "Client/CFaultwrightAPI.h"
 #include "Common/CErrorDatabaseView.h"
 #include "Identifiers/Identifiers.h"
@@ -101,11 +102,7 @@ class ServiceUnderLoad {
       Exited(service_);
     }
     if (directory_.empty()) return;
-    key_t key = ftok(".", 0x44);
-    int segment = shmget(key, 0, 0);
-    if (segment != -1) shmctl(segment, IPC_RMID, nullptr);
-    int semaphores = semget(key, 0, 0);
-    if (semaphores != -1) semctl(semaphores, 0, IPC_RMID);
+    FaultwrightTest::RemoveSharedSegment(".");
     if (chdir(previous_) != 0) return;
     std::error_code ignored;
     std::filesystem::remove_all(directory_, ignored);

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "Common/CErrorDatabaseView.h"
+#include "Support/SharedSegment.h"
 #include "Support/SyntheticCatalogue.h"
 #include "Support/TestSupport.h"
 
@@ -190,10 +191,7 @@ class ViewTest : public ::testing::Test {
     ASSERT_EQ(chdir(directory_->Path().c_str()), 0);
   }
   void TearDown() override {
-    key_t key = ftok(".", 0x44);
-    int segment = shmget(key, 0, 0);
-    if (segment != -1) shmctl(segment, IPC_RMID, nullptr);
-    if (Semaphore() != -1) semctl(Semaphore(), 0, IPC_RMID);
+    FaultwrightTest::RemoveSharedSegment(".");
     EXPECT_EQ(chdir(previous_), 0);
   }
 

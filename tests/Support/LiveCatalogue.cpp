@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "Identifiers/Identifiers.h"
+#include "Support/SharedSegment.h"
 
 namespace FaultwrightTest {
 
@@ -68,13 +69,7 @@ LiveCatalogue::LiveCatalogue(const std::string& errorsXml, const std::string& pa
 
 LiveCatalogue::~LiveCatalogue() {
   // The key must be taken in the private directory that made it.
-  key_t key = ftok(".", 0x44);
-  if (key != -1) {
-    int segment = shmget(key, 0, 0);
-    if (segment != -1) shmctl(segment, IPC_RMID, nullptr);
-    int semaphores = semget(key, 0, 0);
-    if (semaphores != -1) semctl(semaphores, 0, IPC_RMID);
-  }
+  RemoveSharedSegment(".");
   if (chdir(previousDirectory_.c_str()) != 0) std::perror("LiveCatalogue chdir");
 }
 

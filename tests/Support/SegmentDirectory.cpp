@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "Support/SharedSegment.h"
+
 namespace FaultwrightTest {
 
 SegmentDirectory::SegmentDirectory() : started_(std::filesystem::current_path().string()) {
@@ -18,8 +20,7 @@ SegmentDirectory::SegmentDirectory() : started_(std::filesystem::current_path().
 
 SegmentDirectory::~SegmentDirectory() {
   // Attached views keep a removed segment until they end; nothing is left behind.
-  shmctl(shmget(key_, 0, 0), IPC_RMID, nullptr);
-  semctl(semget(key_, 0, 0), 0, IPC_RMID);
+  RemoveSharedSegment(".");
   if (chdir(started_.c_str()) != 0) std::terminate();  // every later test would run in the wrong place
 }
 

@@ -68,15 +68,6 @@ int ServiceProcess::Stop(int signal) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-void RemoveSharedSegment(const std::string& directory) {
-  key_t key = ftok(directory.c_str(), 0x44);
-  if (key == -1) return;
-  int segment = shmget(key, 0, 0);
-  if (segment != -1) shmctl(segment, IPC_RMID, nullptr);
-  int semaphores = semget(key, 0, 0);
-  if (semaphores != -1) semctl(semaphores, 0, IPC_RMID);
-}
-
 size_t CountOf(const std::string& output, const std::string& text) {
   size_t count = 0;
   for (size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + text.size())) ++count;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "Support/SharedSegment.h"
+
 namespace FaultwrightTest {
 
 class ServiceProcess {
@@ -44,8 +46,6 @@ class ServiceProcess {
   std::string err_;
 };
 
-// Removes the shared segment and the semaphore set keyed by directory.
-void RemoveSharedSegment(const std::string& directory);
 
 // How many times text occurs in output.
 size_t CountOf(const std::string& output, const std::string& text);
