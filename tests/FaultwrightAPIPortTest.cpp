@@ -28,6 +28,7 @@ class FaultwrightAPIPortTest : public ::testing::Test {
     ASSERT_TRUE(service_->Listening()) << service_->Problem();
   }
   void SetUp() override {
+    FaultwrightTest::EnterPrivateNetwork();
     ASSERT_FALSE(FaultwrightTest::SomethingListensOn(CFaultwrightAPI::kServicePort))
         << "port 5300 is in use by another program, perhaps a running fwservice: stop it and run the test again";
   }

@@ -29,6 +29,7 @@ std::string Line(const char* name, const CErrorKey& key) {
 }
 
 TEST(ServiceKilled, LongLivedClientQueuesReconnectsAndLosesNothing) {
+  FaultwrightTest::EnterPrivateNetwork();
   ASSERT_FALSE(FaultwrightTest::SomethingListensOn(CFaultwrightAPI::kServicePort))
       << "port 5300 is taken, perhaps by a running fwservice: stop it first";
   TempDirectory directory;

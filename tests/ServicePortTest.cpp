@@ -114,6 +114,7 @@ bool ClosedByPeer(int descriptor) {
 class ServicePortTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    EnterPrivateNetwork();
     ASSERT_FALSE(SomethingListensOn(5300)) << "port 5300 is taken, perhaps by a running fwservice: stop it first";
     // A directory whose key another test's segment happens to use is passed over.
     do {

@@ -37,6 +37,7 @@ std::string Usage() {
 class ToolPortTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    FaultwrightTest::EnterPrivateNetwork();
     ASSERT_FALSE(FaultwrightTest::SomethingListensOn(kServicePort))
         << "port 5300 is in use by another program, perhaps a running fwservice: stop it and run the test again";
     service_ = std::make_unique<TestService>(kServicePort);

@@ -1,11 +1,15 @@
 #include "Support/TestService.h"
 
 #include <arpa/inet.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 
 #include "Platform/MPI/BListC.h"
 
@@ -55,6 +59,23 @@ bool SomethingListensOn(unsigned short port) {
   bool connected = connect(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   close(descriptor);
   return connected;
+}
+
+bool EnterPrivateNetwork() {
+  static const bool entered = [] {
+    if (unshare(CLONE_NEWNET) != 0) return false;
+    // A new namespace starts with its loopback down.
+    int descriptor = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (descriptor < 0) return false;
+    ifreq request = {};
+    std::snprintf(request.ifr_name, sizeof request.ifr_name, "lo");
+    bool up = ioctl(descriptor, SIOCGIFFLAGS, &request) == 0;
+    request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP);
+    up = up && ioctl(descriptor, SIOCSIFFLAGS, &request) == 0;
+    close(descriptor);
+    return up;
+  }();
+  return entered;
 }
 
 }  // namespace FaultwrightTest

@@ -39,6 +39,13 @@ class TestService {
 // True when something accepts connections on 127.0.0.1:port.
 bool SomethingListensOn(unsigned short port);
 
+// Moves this process, and the programs it starts from then on, into a network
+// namespace of its own with its loopback up, so that a test may bind the
+// service port without meeting a running service or another test. Returns
+// false, changing nothing, where namespaces may not be made (not root); the
+// test then shares the machine's network and the test runner's port lock.
+bool EnterPrivateNetwork();
+
 }  // namespace FaultwrightTest
 
 #endif  // FAULTWRIGHT_TESTS_SUPPORT_TESTSERVICE_H
