@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -42,11 +44,15 @@ TEST(StateFileTest, RecordsComeBackWholeAndTimesOnlyFromTheSameBoot) {
   ASSERT_EQ(CStateFile(path, kBoot).Load(&loaded), CStateFile::kLoaded);
   EXPECT_TRUE(SameBytes(loaded, SomeRecords()));
 
-  // The monotonic clock starts again with every boot; an unknown boot is another one.
+  // The monotonic clock starts again with every boot, and the errors active
+  // then belonged to another run of the unit; an unknown boot is another one.
   for (const char* otherBoot : {"7d1c3c5e-0000-4a55-9d1e-5a0c1c7b2e11", ""}) {
     ASSERT_EQ(CStateFile(path, otherBoot).Load(&loaded), CStateFile::kLoaded);
     std::vector<CErrorState> expected = SomeRecords();
-    for (CErrorState& record : expected) record.Raised = record.Cleared = Core::MonotonicTime();
+    for (CErrorState& record : expected) {
+      record.Raised = record.Cleared = Core::MonotonicTime();
+      record.Flags = 0;
+    }
     EXPECT_TRUE(SameBytes(loaded, expected)) << otherBoot;
   }
 
@@ -86,6 +92,20 @@ TEST(StateFileTest, TornOrCorruptFilesAreRejectedWhole) {
     EXPECT_NE(file.ErrorText().find(reason), std::string::npos) << file.ErrorText();
     EXPECT_EQ(loaded.size(), 2u);
   }
+}
+
+TEST(StateFileTest, LinksAtTheTemporaryNameAreReplacedNotWrittenThrough) {
+  TempDirectory directory;
+  const std::string path = directory.Path() + "states";
+  const std::string victim = directory.Write("victim", "another user's file");
+  ASSERT_EQ(symlink(victim.c_str(), (path + ".tmp").c_str()), 0);
+  ASSERT_TRUE(CStateFile(path, kBoot).Save(SomeRecords()));
+  ASSERT_EQ(link(victim.c_str(), (path + ".tmp").c_str()), 0);
+  ASSERT_TRUE(CStateFile(path, kBoot).Save(SomeRecords()));
+  EXPECT_EQ(ReadFile(victim), "another user's file");
+  std::vector<CErrorState> loaded;
+  ASSERT_EQ(CStateFile(path, kBoot).Load(&loaded), CStateFile::kLoaded);
+  EXPECT_TRUE(SameBytes(loaded, SomeRecords()));
 }
 
 TEST(StateFileTest, AFailedSaveLeavesTheFileAsItWas) {

@@ -1,6 +1,7 @@
 #include "Service/CStateFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -114,8 +115,11 @@ bool CStateFile::Save(const std::vector<CErrorState>& records) {
   for (const CErrorState& record : records) Append(bytes, record);
   Append(bytes, Crc32(bytes.data(), bytes.size()));
 
+  // Whoever may write the directory may have left something at the temporary
+  // name: a link there would be followed, a hard link's file overwritten.
   const std::string temporary = path_ + ".tmp";
-  int file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (unlink(temporary.c_str()) != 0 && errno != ENOENT) return Fail("unlink " + temporary);
+  int file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (file < 0) return Fail("open " + temporary);
   bool written = WriteAll(file, bytes) && fsync(file) == 0;
   int writeError = errno;
@@ -141,26 +145,31 @@ bool CStateFile::Save(const std::vector<CErrorState>& records) {
 }
 
 CStateFile::LoadResult CStateFile::Load(std::vector<CErrorState>* records) {
-  int file = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a named pipe would wait for a writer.
+  int file = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (file < 0) {
     if (errno == ENOENT) return kAbsent;
     Fail("open " + path_);
     return kRejected;
   }
-  std::string bytes;
-  bool read = ReadUpTo(file, kMaxFileBytes + 1, &bytes);
-  int readError = errno;
-  close(file);
-  if (!read) {
-    errno = readError;
-    Fail("read " + path_);
-    return kRejected;
-  }
-
   auto reject = [this](const std::string& reason) {
     errorText_ = reason;
     return kRejected;
   };
+  struct stat status;
+  const bool known = fstat(file, &status) == 0;
+  const bool regular = known && S_ISREG(status.st_mode);
+  std::string bytes;
+  bool read = regular && ReadUpTo(file, kMaxFileBytes + 1, &bytes);
+  int readError = errno;
+  close(file);
+  if (known && !regular) return reject("not a regular file");
+  if (!read) {
+    errno = readError;
+    Fail((known ? "read " : "fstat ") + path_);
+    return kRejected;
+  }
+
   if (bytes.size() < kHeaderBytes + kChecksumBytes) return reject("shorter than a state file's header");
   if (std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) return reject("not a state file");
   uint32_t version = ReadAt<uint32_t>(bytes, sizeof kMagic);
@@ -181,7 +190,10 @@ CStateFile::LoadResult CStateFile::Load(std::vector<CErrorState>* records) {
   records->clear();
   for (uint32_t i = 0; i < count; ++i) {
     CErrorState record = ReadAt<CErrorState>(bytes, kHeaderBytes + i * sizeof(CErrorState));
-    if (!sameBoot) record.Raised = record.Cleared = Core::MonotonicTime();
+    if (!sameBoot) {
+      record.Raised = record.Cleared = Core::MonotonicTime();
+      record.Flags &= static_cast<uint16_t>(~CErrorState::kActive);
+    }
     records->push_back(record);
   }
   return kLoaded;

@@ -1,19 +1,25 @@
-// CStateFile: the file in which the service keeps its error states (counters
-// and times, as CErrorDatabaseView::GetErrorStates hands them out) across its
-// restarts.
+// CStateFile: the file in which the service keeps its error states (active
+// bits, counters and times, as CErrorDatabaseView::GetErrorStates hands them
+// out) across its restarts.
 //
-// Save writes the records to a temporary file beside the target, forces it to
-// disk and renames it over the target, so that the target always holds one
-// whole state, the earlier or the new one. The file is a header (the magic
+// Save writes the records to a temporary file beside the target (the target's
+// name and ".tmp"), forces it to disk and renames it over the target, so that
+// the target always holds one whole state, the earlier or the new one. The
+// temporary file is always made anew: whatever stands at its name (a stale
+// file, or a link another user placed there) is removed, never written
+// through. The file is a header (the magic
 // "FWES", a format version, the machine's boot identity and the number of
 // records), the records as 28-byte CErrorState images in the machine's byte
 // order, and a CRC-32 of everything before it. Load takes a file whole or not
 // at all: one that is short, long, of another version or byte order, or whose
-// checksum fails is rejected with the reason.
+// checksum fails is rejected with the reason, and so is anything but a regular
+// file (a named pipe there must not stall the service).
 //
 // Times are monotonic-clock values, which mean nothing once the machine has
-// restarted: Load hands out the records of a file written during another boot,
-// or during an unknown one, with both times zero and the counters kept.
+// restarted, and the errors active then were those of another run of the
+// unit: Load hands out the records of a file written during another boot, or
+// during an unknown one, with both times zero, the active bit clear and the
+// counters kept.
 #ifndef FAULTWRIGHT_SERVICE_CSTATEFILE_H
 #define FAULTWRIGHT_SERVICE_CSTATEFILE_H
 
