@@ -51,6 +51,7 @@
 #include "Platform/MPI/MPISocketServerC.h"
 #include "Platform/MPI/Socket.h"
 #include "Service/CDiagnosticService.h"
+#include "Service/CDirectoryLock.h"
 #include "Service/CServiceOptions.h"
 #include "Service/CStateFile.h"
 #include "Service/CStopSignals.h"

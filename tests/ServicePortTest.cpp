@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,6 +107,21 @@ int ConnectRaw() {
   return descriptor;
 }
 
+// Makes the segment or the semaphore set of directory's key as the user
+// "nobody" would, before any service runs there.
+bool MakeAsAnotherUser(const std::string& directory, bool segment) {
+  const key_t key = ftok(directory.c_str(), 0x44);
+  pid_t child = fork();
+  if (child == 0) {
+    if (setuid(65534) != 0) _exit(1);
+    int id = segment ? shmget(key, sizeof(CErrorDatabaseView::Segment), IPC_CREAT | 0666)
+                     : semget(key, 1, IPC_CREAT | 0666);
+    _exit(id == -1 ? 1 : 0);
+  }
+  int status = 0;
+  return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 bool ClosedByPeer(int descriptor) {
   char byte;
   return recv(descriptor, &byte, 1, MSG_DONTWAIT) == 0;
@@ -180,7 +196,7 @@ TEST_F(ServicePortTest, WithoutACatalogueNotificationsAreLoggedAndPassedOn) {
   EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "extra"}).err.rfind("fwservice: unexpected", 0), 0u);
   EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "-h"}).out.rfind("usage: fwservice", 0), 0u);
   std::unique_ptr<TempDirectory> empty = std::make_unique<TempDirectory>();
-  ProcessResult noCatalogue = RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config", empty->Path()});
+  ProcessResult noCatalogue = RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config", empty->Path()}, Directory());
   EXPECT_EQ(noCatalogue.status, 1);
   EXPECT_NE(noCatalogue.err.find("no errors in the catalogue"), std::string::npos);
 
@@ -200,41 +216,61 @@ TEST_F(ServicePortTest, WithoutACatalogueNotificationsAreLoggedAndPassedOn) {
   EXPECT_EQ(service.Out(), "RaiseError GPS:GPS:Usable Satellites:11\n");
 }
 
-TEST_F(ServicePortTest, CountersSurviveRestartsButNotACorruptStateFile) {
+TEST_F(ServicePortTest, StatesSurviveRestartsButNotACorruptStateFileAndAFailedSaveIsAFailure) {
+  // The GPS module listed twice: the segment's second entry of each GPS error
+  // is never found, and its state must not overwrite the first's.
+  const std::string config = Directory() + "catalogue/";
+  std::filesystem::copy(kSampleConfig, config);
+  std::string top = ReadFile(config + "FaultwrightConfig.xml");
+  const std::string gps = "<Module identifier=\"GPS\" file=\"GpsModule.xml\"/>";
+  directory_->Write("catalogue/FaultwrightConfig.xml", top.replace(top.find(gps), gps.size(), gps + gps));
   const std::string state = Directory() + "states";
-  ServiceProcess* service = &Start({"--config", kSampleConfig, "--state", state});
+  ServiceProcess* service = &Start({"--config", config, "--state", state});
   for (bool raise : {true, false, true}) ASSERT_EQ(Tool(raise, kPlain), 0);
+  ASSERT_EQ(Tool(true, kTrigger), 0);
   // Saved within a second of the change, so that even a killed service keeps it.
-  EXPECT_TRUE(service->WaitUntil(
-      [&] {
-        std::vector<CErrorState> records;
-        if (CStateFile(state).Load(&records) != CStateFile::kLoaded) return false;
-        for (const CErrorState& record : records) {
-          if (ErrorIdentifierText(record.Code, record.Type) == kPlain) return record.RaiseCount1 == 2;
-        }
-        return false;
-      },
-      2000));
+  auto saved = [&](const std::string& id) {
+    std::vector<CErrorState> records;
+    CStateFile(state).Load(&records);
+    for (const CErrorState& record : records) {
+      if (ErrorIdentifierText(record.Code, record.Type) == id) return record;
+    }
+    return CErrorState{};
+  };
+  EXPECT_TRUE(service->WaitUntil([&] { return saved(kPlain).RaiseCount1 == 2 && saved(kCascade).IsActive(); }, 2000));
   EXPECT_EQ(service->Stop(SIGKILL), -1);
 
-  service = &Start({"--config", kSampleConfig, "--state", state});
+  // Active as before the stop, for readers and for the catalogue, whose
+  // trigger sets clear the automatic errors with their trigger.
+  service = &Start({"--config", config, "--state", state});
   EXPECT_NE(service->Err().find("restored"), std::string::npos);
-  CErrorState restored = SegmentReader(Directory(), kSampleConfig).State(kPlain);
-  EXPECT_FALSE(restored.IsActive());  // components raise their errors again
+  SegmentReader reader(Directory(), config);
+  CErrorState restored = reader.State(kPlain);
+  EXPECT_TRUE(restored.IsActive());
   EXPECT_EQ(restored.RaiseCount1, 2);
   EXPECT_EQ(restored.RaiseCount2, 2);
   EXPECT_TRUE(restored.Raised.CompareNE(Core::MonotonicTime()));
-  ASSERT_EQ(Tool(true, kPlain), 0);
+  EXPECT_TRUE(reader.IsActive(kTrigger) && reader.IsActive(kAutomatic) && reader.IsActive(kCascade));
+  ASSERT_EQ(Tool(false, kTrigger), 0);
+  EXPECT_TRUE(service->WaitUntil([&] { return !reader.IsActive(kAutomatic) && !reader.IsActive(kCascade); }))
+      << service->Err();
+  ASSERT_EQ(Tool(true, kPlain), 0);  // already active: no second raise
   EXPECT_TRUE(service->WaitUntil([&] { return CountOf(service->Out(), "RaiseError") == 1; }));
+  EXPECT_EQ(reader.State(kPlain).RaiseCount1, 2);
   EXPECT_EQ(service->Stop(SIGTERM), 0);  // saves at the end
 
   std::string bytes = ReadFile(state);
   ASSERT_GT(bytes.size(), 100u);
   bytes[bytes.size() / 2] ^= 0x10;
   directory_->Write("states", bytes);
-  service = &Start({"--config", kSampleConfig, "--state", state});
+  service = &Start({"--config", config, "--state", state});
   EXPECT_NE(service->Err().find("ignored: checksum mismatch"), std::string::npos) << service->Err();
-  EXPECT_EQ(SegmentReader(Directory(), kSampleConfig).State(kPlain).RaiseCount1, 0);
+  EXPECT_EQ(SegmentReader(Directory(), config).State(kPlain).RaiseCount1, 0);
+  // Nothing can be saved now: the service says so and fails.
+  ASSERT_EQ(mkdir((state + ".tmp").c_str(), 0755), 0);
+  EXPECT_EQ(service->Stop(SIGTERM), 1);
+  EXPECT_NE(service->Err().find("at the end, the error states could not be saved"), std::string::npos)
+      << service->Err();
 }
 
 TEST_F(ServicePortTest, ClientsSendingGarbageAreDroppedWhileOthersAreServed) {
@@ -314,7 +350,54 @@ TEST_F(ServicePortTest, ARaiseLostToTheLockIsWrittenAgain) {
     return reader.IsActive(kTrigger) && reader.IsActive(kCascade) &&
            CountOf(service.Err(), "3 error states written into the shared segment again") == 1;
   })) << service.Err();
+
+  // A process of the same user writes over the table: the service puts it back.
+  auto* segment = static_cast<CErrorDatabaseView::Segment*>(
+      shmat(shmget(ftok(Directory().c_str(), 0x44), 0, 0), nullptr, 0));
+  ASSERT_NE(segment, reinterpret_cast<void*>(-1));
+  const CErrorState second = segment->entries[1];
+  segment->header.Count = 0;
+  segment->entries[1].Code = 0xDEAD;
+  ASSERT_EQ(Tool(true, kPlain), 0);
+  EXPECT_TRUE(service.WaitUntil([&] { return reader.IsActive(kPlain) && reader.IsActive(kCascade); }))
+      << service.Err();
+  EXPECT_TRUE(segment->entries[1].Matches(second.Code, second.Type));
+  EXPECT_EQ(CountOf(service.Err(), "another process changed the segment's table"), 1u) << service.Err();
+  shmdt(segment);
   EXPECT_EQ(service.Stop(SIGTERM), 0);
+}
+
+TEST_F(ServicePortTest, NeighboursCannotStallTheServiceNorTakeOverItsSegment) {
+  // A named pipe as the state file is refused, not waited on.
+  const std::string state = Directory() + "states";
+  ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
+  ServiceProcess& service = Start({"--config", kSampleConfig, "--state", state});
+  EXPECT_NE(service.Err().find("ignored: not a regular file"), std::string::npos) << service.Err();
+
+  // A second service in the same working directory keeps off the first one's segment.
+  SegmentReader reader(Directory(), kSampleConfig);
+  ASSERT_EQ(Tool(true, kPlain), 0);
+  ASSERT_TRUE(service.WaitUntil([&] { return reader.IsActive(kPlain); }));
+  ServiceProcess second({"--config", kSampleConfig}, Directory());
+  EXPECT_FALSE(second.Serving());
+  EXPECT_EQ(second.Stop(SIGTERM), 1);
+  EXPECT_NE(second.Err().find("another fwservice serves this working directory"), std::string::npos) << second.Err();
+  EXPECT_TRUE(reader.IsActive(kPlain));
+  EXPECT_EQ(service.Stop(SIGTERM), 0);
+
+  // Another user's segment or semaphore set is refused, with how to remove it.
+  if (geteuid() != 0) return;  // only root can act as another user
+  for (bool segment : {true, false}) {
+    RemoveSharedSegment(Directory());
+    ASSERT_TRUE(MakeAsAnotherUser(Directory(), segment));
+    const key_t key = ftok(Directory().c_str(), 0x44);
+    const std::string removal = std::string("ipcrm ") + (segment ? "-m " : "-s ") +
+                                std::to_string(segment ? shmget(key, 0, 0) : semget(key, 0, 0));
+    ServiceProcess refused({"--config", kSampleConfig}, Directory());
+    EXPECT_FALSE(refused.Serving());
+    EXPECT_EQ(refused.Stop(SIGTERM), 1);
+    EXPECT_NE(refused.Err().find(removal), std::string::npos) << refused.Err();
+  }
 }
 
 }  // namespace

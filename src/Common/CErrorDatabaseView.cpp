@@ -5,6 +5,7 @@
 #include <sys/sem.h>
 #include <sys/shm.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -21,6 +22,13 @@ const int kProjectId = 0x44;
 const int kLockAttempts = 5;
 const int64_t kAttemptNanoseconds = 2000000;  // 2 ms per lock attempt
 const int64_t kNanosecondsPerSecond = 1000000000;
+
+// The fourth argument of semctl, which the caller declares.
+union SemaphoreArgument {
+  int value;
+  semid_ds* status;
+  unsigned short* values;
+};
 
 // Count as another process left it: never trusted beyond the table.
 int EntriesInUse(const CErrorDatabaseView::Header& header) {
@@ -56,6 +64,7 @@ CErrorDatabaseView::CErrorDatabaseView(bool initialise, int owner) : copy_(), ba
   }
   // A failure here shows at the first lock attempt, which fails with EINVAL.
   semaphoreId_ = semget(key, 1, IPC_CREAT | 0666);
+  if (IsOwner() && !OwnsObjects(key)) return;
   void* address = shmat(segmentId_, nullptr, 0);
   if (address == reinterpret_cast<void*>(-1)) {
     Fail("CErrorDatabaseView::CErrorDatabaseView shmat");
@@ -74,6 +83,39 @@ CErrorDatabaseView::CErrorDatabaseView(bool initialise, int owner) : copy_(), ba
 void CErrorDatabaseView::Fail(const char* what) {
   std::perror(what);
   failed_ = true;
+}
+
+bool CErrorDatabaseView::OwnsObjects(key_t key) {
+  shmid_ds segment;
+  if (shmctl(segmentId_, IPC_STAT, &segment) != 0) {
+    Fail("CErrorDatabaseView::CErrorDatabaseView shmctl");
+    return false;
+  }
+  bool own = IsOwnObject(segment.shm_perm, key, "shared segment", segmentId_, "-m");
+  if (semaphoreId_ != -1) {
+    semid_ds semaphores;
+    SemaphoreArgument argument;
+    argument.status = &semaphores;
+    if (semctl(semaphoreId_, 0, IPC_STAT, argument) != 0) {
+      Fail("CErrorDatabaseView::CErrorDatabaseView semctl");
+      return false;
+    }
+    own = IsOwnObject(semaphores.sem_perm, key, "semaphore set", semaphoreId_, "-s") && own;
+  }
+  return own;
+}
+
+bool CErrorDatabaseView::IsOwnObject(const ipc_perm& permissions, key_t key, const char* kind, int id,
+                                     const char* removal) {
+  const uid_t user = geteuid();
+  if (permissions.cuid == user && permissions.uid == user) return true;
+  std::fprintf(stderr,
+               "CErrorDatabaseView: the %s of key 0x%08x (id %d) is not this user's (made by user %u, owned by "
+               "user %u, this process runs as user %u): not used; remove it with \"ipcrm %s %d\"\n",
+               kind, static_cast<unsigned>(key), id, static_cast<unsigned>(permissions.cuid),
+               static_cast<unsigned>(permissions.uid), static_cast<unsigned>(user), removal, id);
+  failed_ = true;
+  return false;
 }
 
 bool CErrorDatabaseView::GetLock() {
@@ -166,23 +208,54 @@ void CErrorDatabaseView::ClearErrors(const std::vector<CErrorKey>& keys) {
   ReleaseLock();
 }
 
+int CErrorDatabaseView::PlaceErrors(const CErrorDatabase& catalogue) {
+  const std::vector<CError>& errors = catalogue.Errors();
+  const int32_t placed = static_cast<int32_t>(std::min<size_t>(errors.size(), kMaxErrors));
+  int changed = 0;
+  if (segment_->header.Count != placed) {
+    segment_->header.Count = placed;
+    ++changed;
+  }
+  for (int32_t i = 0; i < placed; ++i) {
+    CErrorState& entry = segment_->entries[i];
+    const int16_t type = static_cast<int16_t>(errors[i].Type());
+    if (entry.Code == errors[i].Code() && entry.Type == type) continue;
+    entry.Code = errors[i].Code();
+    entry.Type = type;
+    ++changed;
+  }
+  return changed;
+}
+
 void CErrorDatabaseView::SetErrors(const CErrorDatabase& catalogue) {
   if (!IsOwner() || failed_ || !GetLock()) return;
-  const std::vector<CError>& errors = catalogue.Errors();
-  size_t placed = std::min<size_t>(errors.size(), kMaxErrors);
-  segment_->header.Count = static_cast<int32_t>(placed);
-  for (size_t i = 0; i < placed; ++i) {
-    segment_->entries[i].Code = errors[i].Code();
-    segment_->entries[i].Type = static_cast<int16_t>(errors[i].Type());
-  }
+  PlaceErrors(catalogue);
   ReleaseLock();
-  if (placed < errors.size()) {
+  const size_t size = catalogue.Errors().size();
+  if (size > kMaxErrors) {
     std::fprintf(stderr, "CErrorDatabaseView::SetErrors: %zu errors beyond the table's %d left out\n",
-                 errors.size() - placed, kMaxErrors);
+                 size - kMaxErrors, kMaxErrors);
   }
 }
 
-void CErrorDatabaseView::RestoreErrorStates(const std::vector<CErrorState>& records) {
+int CErrorDatabaseView::RepairErrors(const CErrorDatabase& catalogue) {
+  if (!IsOwner() || failed_ || !GetLock()) return -1;
+  const int repaired = PlaceErrors(catalogue);
+  ReleaseLock();
+  if (repaired > 0) {
+    std::fprintf(stderr,
+                 "CErrorDatabaseView::RepairErrors: another process changed the segment's table; %d of its "
+                 "count, codes and types written again\n",
+                 repaired);
+  }
+  return repaired;
+}
+
+void CErrorDatabaseView::RestoreErrorStates(const std::vector<CErrorState>& records) { LoadStates(records, false); }
+
+void CErrorDatabaseView::ResumeErrorStates(const std::vector<CErrorState>& records) { LoadStates(records, true); }
+
+void CErrorDatabaseView::LoadStates(const std::vector<CErrorState>& records, bool activeBits) {
   if (!IsOwner() || failed_ || !GetLock()) return;
   const Core::MonotonicTime now = Core::MonotonicTime::Now();
   for (const CErrorState& record : records) {
@@ -197,6 +270,10 @@ void CErrorDatabaseView::RestoreErrorStates(const std::vector<CErrorState>& reco
     } else {
       entry->Raised = record.Raised;
       entry->Cleared = record.Cleared;
+    }
+    if (activeBits) {
+      entry->Flags &= static_cast<uint16_t>(~CErrorState::kActive);
+      entry->Flags |= record.Flags & CErrorState::kActive;
     }
   }
   ReleaseLock();

@@ -18,8 +18,17 @@
 // Count is never trusted beyond the table's 400 entries. Nothing here detaches
 // or removes the segment or the semaphore. A view is used by one thread at a
 // time.
+//
+// Whoever may write the segment or the semaphore can forge the live errors,
+// so the owner takes over existing ones only when they are its own user's
+// (made by it and still owned by it); otherwise it refuses, printing which
+// object is in the way and the command that removes it. Readers attach to
+// whatever is there. The creation modes stay 0644 and 0666: readers of other
+// users need them.
 #ifndef FAULTWRIGHT_COMMON_CERRORDATABASEVIEW_H
 #define FAULTWRIGHT_COMMON_CERRORDATABASEVIEW_H
+
+#include <sys/ipc.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -58,7 +67,8 @@ class CErrorDatabaseView {
 
   // Attaches to (creating if need be) the segment and semaphore of the working
   // directory. With initialise, zeroes the segment and frees the lock: only
-  // one living process may do so. A failure is printed and leaves HasFailed().
+  // one living process may do so. A failure, or an owner's refusal of another
+  // user's objects, is printed and leaves HasFailed().
   CErrorDatabaseView(bool initialise, int owner);
   CErrorDatabaseView(const CErrorDatabaseView&) = delete;
   CErrorDatabaseView& operator=(const CErrorDatabaseView&) = delete;
@@ -88,6 +98,14 @@ class CErrorDatabaseView {
   // GetErrorStates hands them out. A record with a time later than now keeps
   // its counters but loses both times.
   void RestoreErrorStates(const std::vector<CErrorState>& records);
+  // Owner: as RestoreErrorStates, and the active bit as well: takes over the
+  // states that an earlier owner left, without a raise or a clear.
+  void ResumeErrorStates(const std::vector<CErrorState>& records);
+  // Owner: puts back what SetErrors(catalogue) placed (Count, and the codes
+  // and types of the entries) wherever another process changed it, and says
+  // so on standard error. Returns how many of these it put back, or -1 when
+  // refused.
+  int RepairErrors(const CErrorDatabase& catalogue);
 
   // Both roles: copies the segment. A reader then raises or clears the changed
   // entries silently in catalogue, tells its listener, runs the catalogue's
@@ -120,6 +138,14 @@ class CErrorDatabaseView {
   bool ReleaseLock();
   // The failing call's message through perror, and the sticky flag.
   void Fail(const char* what);
+  // Owner: whether the segment and the semaphore set are this user's own; the
+  // sticky flag and a message naming each that is not.
+  bool OwnsObjects(key_t key);
+  bool IsOwnObject(const ipc_perm& permissions, key_t key, const char* kind, int id, const char* removal);
+
+  // Under the lock: SetErrors' table; how many of Count, codes and types changed.
+  int PlaceErrors(const CErrorDatabase& catalogue);
+  void LoadStates(const std::vector<CErrorState>& records, bool activeBits);
 
   // Under the lock: the change of one entry at time now.
   void RaiseEntry(unsigned code, int type, const Core::MonotonicTime& now);

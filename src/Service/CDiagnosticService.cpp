@@ -66,14 +66,19 @@ int CDiagnosticService::Run() {
     if (syncDue_ && Clock::now() >= syncAt_) Sync();
   }
   if (stop != 0) Report("stopping on %s", strsignal(stop));
-  SyncAtExit();
+  if (!SyncAtExit()) status = 1;
   server_.Close();
   return status;
 }
 
 bool CDiagnosticService::Start() {
-  // The port first: a second service fails here, before it could disturb the
-  // segment of the first.
+  // The working directory first: a second service there, even one that could
+  // have the port of another network namespace, stops before it could
+  // disturb the segment of the first.
+  if (!options_.configDirectory.empty() && !directoryLock_.Take()) {
+    Report("cannot start: %s", directoryLock_.ErrorText().c_str());
+    return false;
+  }
   if (!server_.Listen(kAddress, kPort)) {
     Report("cannot listen: %s", server_.ErrorText().c_str());
     return false;
@@ -216,12 +221,18 @@ bool CDiagnosticService::Sync() {
   return repaired == 0;
 }
 
-void CDiagnosticService::SyncAtExit() {
-  if (!publisher_) return;
+bool CDiagnosticService::SyncAtExit() {
+  if (!publisher_) return true;
   for (int attempt = 0; attempt < kExitSyncAttempts; ++attempt) {
-    if (Sync()) return;
+    if (Sync()) return true;
   }
-  Report("at the end, the shared segment or the state file could not be brought up to date");
+  if (saveTrouble_) {
+    Report("at the end, the error states could not be saved: %s", stateFile_->ErrorText().c_str());
+    return false;
+  }
+  // The states are saved; the next owner writes the segment anew.
+  Report("at the end, the shared segment could not be brought up to date");
+  return true;
 }
 
 void CDiagnosticService::Report(const char* format, ...) {

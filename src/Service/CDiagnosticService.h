@@ -20,9 +20,13 @@
 // reported and ignored. Within kSyncDelay of a change the segment is checked
 // (CViewPublisher::Verify) and, with a state file, the states are saved.
 //
+// With a catalogue, one service serves a working directory (CDirectoryLock).
+//
 // Run returns 0 after SIGINT or SIGTERM, having saved the states and closed
-// the clients, and 1 when the service cannot start (the port is taken, the
-// catalogue is empty, the segment cannot be attached) or its wait fails.
+// the clients, and 1 when the service cannot start (another service has the
+// working directory, the port is taken, the catalogue is empty, the segment
+// cannot be attached or is another user's), its wait fails or the last save
+// fails.
 #ifndef FAULTWRIGHT_SERVICE_CDIAGNOSTICSERVICE_H
 #define FAULTWRIGHT_SERVICE_CDIAGNOSTICSERVICE_H
 
@@ -36,6 +40,7 @@
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
 #include "Platform/MPI/MPISocketServerC.h"
+#include "Service/CDirectoryLock.h"
 #include "Service/CServiceOptions.h"
 #include "Service/CStateFile.h"
 #include "Service/CStopSignals.h"
@@ -79,13 +84,15 @@ class CDiagnosticService : private CErrorDatabaseListener {
   int PollTimeout() const;
   // Checks the segment and saves; false when either must be tried again.
   bool Sync();
-  void SyncAtExit();
+  // False when the states could not be saved.
+  bool SyncAtExit();
 
   void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   CServiceOptions options_;
   FILE* out_;
   FILE* err_;
+  CDirectoryLock directoryLock_;
   MPISocketServerC server_;
   std::unique_ptr<CErrorDatabase> catalogue_;
   std::unique_ptr<CViewPublisher> publisher_;

@@ -1,6 +1,7 @@
 #include "Service/CViewPublisher.h"
 
 #include <algorithm>
+#include <set>
 
 #include "Identifiers/CErrorKey.h"
 
@@ -21,14 +22,22 @@ CViewPublisher::CViewPublisher(CErrorDatabase& catalogue, CErrorDatabaseListener
 
 CViewPublisher::~CViewPublisher() = default;
 
-bool CViewPublisher::Open(const std::vector<CErrorState>& records) {
+bool CViewPublisher::Open(const std::vector<CErrorState>& saved) {
+  // The view loads a record into the first entry of its (code, type); a later
+  // record of the same pair belongs to an entry that no lookup finds, and
+  // would overwrite the first.
+  std::vector<CErrorState> records;
+  std::set<Key> seen;
+  for (const CErrorState& record : saved) {
+    if (seen.insert(Key(record.Code, record.Type)).second) records.push_back(record);
+  }
   const size_t placed = std::min<size_t>(catalogue_.Errors().size(), CErrorDatabaseView::kMaxErrors);
   view_ = std::make_unique<CErrorDatabaseView>(true, 1);
   // Only this process writes the segment, so a step lost to a lock time-out
   // shows when the segment is read back, and the steps bear repeating.
   for (int attempt = 0; attempt < kOpenAttempts && !view_->HasFailed(); ++attempt) {
     view_->SetErrors(catalogue_);
-    view_->RestoreErrorStates(records);
+    view_->ResumeErrorStates(records);
     view_->SetEnabled(true);
     std::vector<CErrorState> states;
     view_->GetErrorStates(states);
@@ -36,12 +45,20 @@ bool CViewPublisher::Open(const std::vector<CErrorState>& records) {
     states_ = std::move(states);
     firstEntry_.clear();
     for (size_t i = 0; i < states_.size(); ++i) firstEntry_.emplace(Key(states_[i].Code, states_[i].Type), i);
-    // A restore lost to the lock shows in the counters.
+    // A restore lost to the lock shows in the counters and the active bits.
     bool restored = std::all_of(records.begin(), records.end(), [this](const CErrorState& record) {
       const CErrorState* entry = Find(record.Code, record.Type);
-      return entry == nullptr || (entry->RaiseCount1 == record.RaiseCount1 && entry->RaiseCount2 == record.RaiseCount2);
+      return entry == nullptr || (entry->IsActive() == record.IsActive() && entry->RaiseCount1 == record.RaiseCount1 &&
+                                  entry->RaiseCount2 == record.RaiseCount2);
     });
-    if (restored) return true;
+    if (!restored) continue;
+    // The errors active before the stop are active again, in the catalogue as
+    // in the segment, without a word: nothing was raised.
+    for (const CErrorState& state : states_) {
+      if (state.IsActive()) catalogue_.RaiseError(state.Code, state.Type, true);
+    }
+    catalogue_.UpdateTopLevelErrors();
+    return true;
   }
   return false;
 }
@@ -82,6 +99,9 @@ int CViewPublisher::Verify() {
     if (view_->HasFailed()) return -1;
     view_->SetEnabled(true);  // a new view refuses raises until it is enabled
   }
+  // Another process may have written over the table itself; without it no
+  // entry can be found, nor compared.
+  if (view_->RepairErrors(catalogue_) < 0) return -1;
   std::vector<CErrorState> segment;
   view_->GetErrorStates(segment);
   if (segment.size() != states_.size()) return -1;  // the lock was not obtained

@@ -40,16 +40,19 @@ class CViewPublisher : public CErrorDatabaseListener {
   ~CViewPublisher() override;
 
   // Becomes the owner of the segment: initialises it, places the catalogue's
-  // errors, loads the counters and times of records and enables it. False when
-  // the segment cannot be attached or does not take the errors (printed by the
-  // view).
+  // errors, loads the active bits, counters and times of records and enables
+  // it; the errors active in records are raised silently in the catalogue too.
+  // False when the segment cannot be attached or does not take the errors
+  // (printed by the view).
   bool Open(const std::vector<CErrorState>& records);
 
   void ErrorRaised(unsigned code, EProblemType type) override;
   void ErrorCleared(unsigned code, EProblemType type) override;
 
-  // Writes back every entry that differs from States(). Returns how many it
-  // wrote back, or -1 when the segment could not be read now.
+  // Puts back the table's count, codes and types where another process
+  // changed them (said on standard error by the view), then writes back every
+  // entry that differs from States(). Returns how many entries it wrote back,
+  // or -1 when the segment could not be read now.
   int Verify();
   // What the segment must hold: its entries in order, as GetErrorStates gives them.
   const std::vector<CErrorState>& States() const { return states_; }

@@ -40,10 +40,11 @@ void ServiceProcess::Collect(int timeoutMs) {
   if (poll(fds, 2, timeoutMs) <= 0) return;
   for (int i = 0; i < 2; ++i) {
     char buffer[4096];
-    ssize_t count;
+    ssize_t count = -1;
     while (fds[i].fd >= 0 && (count = read(fds[i].fd, buffer, sizeof buffer)) > 0) {
       sinks[i]->append(buffer, static_cast<size_t>(count));
     }
+    if (count == 0 && fds[i].fd == errPipe_) ended_ = true;
   }
 }
 
@@ -52,7 +53,7 @@ bool ServiceProcess::WaitUntil(const std::function<bool()>& done, int timeoutMs)
   for (;;) {
     Collect(0);
     if (done()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (ended_ || std::chrono::steady_clock::now() >= deadline) return false;
     Collect(5);
   }
 }

@@ -18,7 +18,7 @@ namespace FaultwrightTest {
 class ServiceProcess {
  public:
   // Starts fwservice with args (argv[0] excluded) in directory and waits until
-  // it reports that it serves, or ends.
+  // it reports that it serves, or ends (then Stop gives its exit status).
   ServiceProcess(const std::vector<std::string>& args, const std::string& directory);
   ~ServiceProcess();
   ServiceProcess(const ServiceProcess&) = delete;
@@ -29,7 +29,8 @@ class ServiceProcess {
   const std::string& Err() const { return err_; }
 
   // Collects output and asks done every few milliseconds until it answers
-  // true (then true) or timeoutMs has passed (then false).
+  // true (then true), or the service has ended or timeoutMs has passed (then
+  // false).
   bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
   // Sends signal and waits for the end: the exit status, or -1 when the
   // service did not exit normally.
@@ -42,6 +43,7 @@ class ServiceProcess {
   int outPipe_ = -1;
   int errPipe_ = -1;
   bool serving_ = false;
+  bool ended_ = false;  // its error stream reached its end
   std::string out_;
   std::string err_;
 };

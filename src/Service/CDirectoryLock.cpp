@@ -1,0 +1,42 @@
+#include "Service/CDirectoryLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace Faultwright {
+
+CDirectoryLock::~CDirectoryLock() {
+  if (descriptor_ >= 0) close(descriptor_);
+}
+
+bool CDirectoryLock::Take() {
+  // Read-only and without blocking: a named pipe at the name must not stall
+  // the open, and nothing is ever written to the file.
+  const int file = open(kFileName, O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+  if (file < 0) {
+    errorText_ = std::string("cannot open ") + kFileName + ": " + std::strerror(errno);
+    return false;
+  }
+  auto refuse = [this, file](const std::string& reason) {
+    errorText_ = reason;
+    close(file);
+    return false;
+  };
+  struct stat status;
+  if (fstat(file, &status) != 0) return refuse(std::string("cannot fstat ") + kFileName + ": " + std::strerror(errno));
+  if (!S_ISREG(status.st_mode)) return refuse(std::string(kFileName) + " is not a regular file");
+  if (flock(file, LOCK_EX | LOCK_NB) != 0) {
+    return refuse(errno == EWOULDBLOCK
+                      ? std::string("another fwservice serves this working directory: it holds the lock on ") + kFileName
+                      : std::string("cannot lock ") + kFileName + ": " + std::strerror(errno));
+  }
+  descriptor_ = file;
+  return true;
+}
+
+}  // namespace Faultwright
