@@ -54,7 +54,8 @@ const char* CServiceOptions::Usage() {
          "\n"
          "\t--config DIR   load the error catalogue from DIR and publish the live error\n"
          "\t               states in the shared segment of the working directory\n"
-         "\t--state FILE   keep the counters and times in FILE across restarts\n"
+         "\t--state FILE   keep the error states (active or not, counters, times) in FILE\n"
+         "\t               across restarts\n"
          "\t-h | --help    print this text\n";
 }
 

@@ -4,7 +4,7 @@
 //
 // --config names the catalogue's directory (a "/" is added when it does not end
 // in one); without it the service only logs and passes on the notifications.
-// --state names the file that keeps the counters and times across restarts; it
+// --state names the file that keeps the error states across restarts; it
 // needs --config, since only a catalogue gives the states to keep. -h and
 // --help ask for the usage text. Parse leaves getopt_long's messages off and
 // words its own.
