@@ -196,7 +196,8 @@ TEST_F(ServicePortTest, WithoutACatalogueNotificationsAreLoggedAndPassedOn) {
   EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "extra"}).err.rfind("fwservice: unexpected", 0), 0u);
   EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "-h"}).out.rfind("usage: fwservice", 0), 0u);
   std::unique_ptr<TempDirectory> empty = std::make_unique<TempDirectory>();
-  ProcessResult noCatalogue = RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config", empty->Path()}, Directory());
+  ProcessResult noCatalogue =
+      RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config", empty->Path()}, Directory());
   EXPECT_EQ(noCatalogue.status, 1);
   EXPECT_NE(noCatalogue.err.find("no errors in the catalogue"), std::string::npos);
 

@@ -31,9 +31,8 @@ bool CDirectoryLock::Take() {
   if (fstat(file, &status) != 0) return refuse(std::string("cannot fstat ") + kFileName + ": " + std::strerror(errno));
   if (!S_ISREG(status.st_mode)) return refuse(std::string(kFileName) + " is not a regular file");
   if (flock(file, LOCK_EX | LOCK_NB) != 0) {
-    return refuse(errno == EWOULDBLOCK
-                      ? std::string("another fwservice serves this working directory: it holds the lock on ") + kFileName
-                      : std::string("cannot lock ") + kFileName + ": " + std::strerror(errno));
+    if (errno != EWOULDBLOCK) return refuse(std::string("cannot lock ") + kFileName + ": " + std::strerror(errno));
+    return refuse(std::string("another fwservice serves this working directory: it holds the lock on ") + kFileName);
   }
   descriptor_ = file;
   return true;
