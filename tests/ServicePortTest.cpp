@@ -267,8 +267,9 @@ TEST_F(ServicePortTest, StatesSurviveRestartsButNotACorruptStateFileAndAFailedSa
   service = &Start({"--config", config, "--state", state});
   EXPECT_NE(service->Err().find("ignored: checksum mismatch"), std::string::npos) << service->Err();
   EXPECT_EQ(SegmentReader(Directory(), config).State(kPlain).RaiseCount1, 0);
-  // Nothing can be saved now: the service says so and fails.
-  ASSERT_EQ(mkdir((state + ".tmp").c_str(), 0755), 0);
+  // Nothing can be saved now (once the save at start has let go of the
+  // temporary name): the service says so and fails.
+  ASSERT_TRUE(service->WaitUntil([&] { return mkdir((state + ".tmp").c_str(), 0755) == 0; }));
   EXPECT_EQ(service->Stop(SIGTERM), 1);
   EXPECT_NE(service->Err().find("at the end, the error states could not be saved"), std::string::npos)
       << service->Err();

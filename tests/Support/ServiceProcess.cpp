@@ -52,7 +52,12 @@ bool ServiceProcess::WaitUntil(const std::function<bool()>& done, int timeoutMs)
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     Collect(0);
-    if (done()) return true;
+    if (done()) {
+      // What the service wrote before the change that done saw (its segment,
+      // say) is in the pipes by now: the output matches the change.
+      Collect(0);
+      return true;
+    }
     if (ended_ || std::chrono::steady_clock::now() >= deadline) return false;
     Collect(5);
   }
