@@ -282,10 +282,9 @@ void CDiagnosticService::FlushOutput() {
 }
 
 void CDiagnosticService::FlushOutputAtEnd() {
-  const Clock::time_point deadline = Clock::now() + kOutputDrainLimit;
-  out_.FlushUntil(deadline);
+  out_.FlushUntil(Clock::now() + kOutputDrainLimit);
   if (size_t lost = out_.Unwritten()) Report("%zu lines of the standard output dropped: it did not take them", lost);
-  err_.FlushUntil(deadline);
+  err_.FlushUntil(Clock::now() + kOutputDrainLimit);
 }
 
 }  // namespace Faultwright

@@ -64,7 +64,7 @@ class CDiagnosticService : private CErrorDatabaseListener, private MPIServerHand
   static constexpr std::chrono::milliseconds kSaveRetryDelay{1000};
   // After a stop signal, the clients' requests are read for this long at most.
   static constexpr std::chrono::milliseconds kStopReadLimit{5000};
-  // At the end, the streams' last lines wait this long at most for their readers.
+  // At the end, each stream's last lines wait this long at most for its reader.
   static constexpr std::chrono::milliseconds kOutputDrainLimit{300};
   // The longest wait while lines wait for a stream to take them.
   static constexpr int kOutputRetryMs = 10;

@@ -26,6 +26,7 @@ void CLineOutput::Add(const std::string& line) {
     written_ = 0;
   }
   buffer_ += line;
+  if (buffer_.size() - written_ >= kEagerWriteBytes) Flush();
 }
 
 void CLineOutput::Flush() {

@@ -19,6 +19,8 @@ namespace Faultwright {
 class CLineOutput {
  public:
   static constexpr size_t kMaxBufferedBytes = 1 << 20;
+  // Once this much waits, Add writes what the descriptor takes.
+  static constexpr size_t kEagerWriteBytes = 64 * 1024;
 
   explicit CLineOutput(int descriptor);
   CLineOutput(const CLineOutput&) = delete;

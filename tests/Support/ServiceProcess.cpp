@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <limits>
 
 #include "Support/TestSupport.h"
 
@@ -35,13 +36,13 @@ ServiceProcess::~ServiceProcess() {
 }
 
 void ServiceProcess::Collect(int timeoutMs) {
-  pollfd fds[2] = {{outPipe_, POLLIN, 0}, {errPipe_, POLLIN, 0}};
+  pollfd fds[2] = {{readOut_ ? outPipe_ : -1, POLLIN, 0}, {errPipe_, POLLIN, 0}};
   std::string* sinks[2] = {&out_, &err_};
   if (poll(fds, 2, timeoutMs) <= 0) return;
   for (int i = 0; i < 2; ++i) {
     char buffer[4096];
     ssize_t count;
-    while (fds[i].fd >= 0 && (count = read(fds[i].fd, buffer, sizeof buffer)) > 0) {
+    while ((i == 1 || readOut_) && (count = read(fds[i].fd, buffer, sizeof buffer)) > 0) {
       sinks[i]->append(buffer, static_cast<size_t>(count));
     }
   }
@@ -57,14 +58,20 @@ bool ServiceProcess::WaitUntil(const std::function<bool()>& done, int timeoutMs)
   }
 }
 
-int ServiceProcess::Stop(int signal) {
+int ServiceProcess::Stop(int signal, int timeoutMs) {
   if (pid_ <= 0) return -1;
   kill(pid_, signal);
   int status = 0;
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  bool ended = WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; },
+                         timeoutMs < 0 ? std::numeric_limits<int>::max() : timeoutMs);
+  if (!ended) {
+    kill(pid_, SIGKILL);
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
   }
   pid_ = -1;
   Collect(0);
+  if (!ended) return -2;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -25,15 +25,19 @@ class ServiceProcess {
   ServiceProcess& operator=(const ServiceProcess&) = delete;
 
   bool Serving() const { return serving_; }
+  pid_t Pid() const { return pid_; }
+  // From now on the standard output is left unread, as a pipe whose reader hangs.
+  void LeaveOutUnread() { readOut_ = false; }
   const std::string& Out() const { return out_; }
   const std::string& Err() const { return err_; }
 
   // Collects output and asks done every few milliseconds until it answers
   // true (then true) or timeoutMs has passed (then false).
   bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
-  // Sends signal and waits for the end: the exit status, or -1 when the
-  // service did not exit normally.
-  int Stop(int signal);
+  // Sends signal and waits for the end, collecting output: the exit status,
+  // or -1 when the service did not exit normally. When it has not ended
+  // within timeoutMs (-1: no limit), it is killed and -2 returned.
+  int Stop(int signal, int timeoutMs = -1);
 
  private:
   void Collect(int timeoutMs);
@@ -42,6 +46,7 @@ class ServiceProcess {
   int outPipe_ = -1;
   int errPipe_ = -1;
   bool serving_ = false;
+  bool readOut_ = true;
   std::string out_;
   std::string err_;
 };
