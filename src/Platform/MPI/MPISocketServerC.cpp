@@ -246,6 +246,8 @@ int MPISocketServerC::AcceptClients() {
     }
     const int id = nextClient_++;
     if (!abandoned.empty()) heldBehind_[id] = abandoned;
+    // One closed already (a short-lived tool's) goes before those accepted after it.
+    if (HasInput(client->Descriptor()) && ClientClosed(client->Descriptor())) abandoned.push_back(id);
     clients_[id] = std::move(client);
     ++accepted;
   }
@@ -253,22 +255,21 @@ int MPISocketServerC::AcceptClients() {
 }
 
 bool MPISocketServerC::Shed() {
+  // The spare goes first, so that the handler too has a descriptor to work with.
+  if (spare_ >= 0) (void)close(spare_);  // opened read-only on /dev/null: nothing to lose
+  spare_ = -1;
   if (!shedding_) {
     shedding_ = true;
     turnedAway_ = 0;
     if (handler_ != nullptr) handler_->SheddingChanged(true, 0);
   }
-  if (spare_ >= 0) {
-    (void)close(spare_);  // opened read-only on /dev/null: nothing to lose
-    int descriptor = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (descriptor >= 0) {
-      (void)close(descriptor);  // nothing was read or written on it
-      ++turnedAway_;
-    }
-    spare_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (descriptor >= 0 && spare_ >= 0) return true;
+  int descriptor = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+  if (descriptor >= 0) {
+    (void)close(descriptor);  // nothing was read or written on it
+    ++turnedAway_;
   }
-  if (spare_ < 0) spare_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  spare_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (descriptor >= 0 && spare_ >= 0) return true;
   acceptPausedUntil_ = Clock::now() + kAcceptPause;
   return false;
 }
