@@ -440,6 +440,17 @@ TEST_F(ServicePortTest, AStopAppliesEveryRequestThatClientsHadWritten) {
   ASSERT_EQ(kill(service.Pid(), SIGTERM), 0);
   EXPECT_EQ(service.Stop(SIGCONT, 10000), 0);  // the stop, pending, is taken once it runs again
   EXPECT_EQ(CountOf(service.Out(), "\n"), written);
+
+  // A second stop cuts the reading short.
+  ServiceProcess& again = Start({});
+  ASSERT_EQ(kill(again.Pid(), SIGSTOP), 0);
+  Flood more(32, RaiseMessage(kPlain));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_GT(more.Stop(), 500000u);  // far more than a second's work
+  ASSERT_EQ(kill(again.Pid(), SIGTERM), 0);
+  ASSERT_EQ(kill(again.Pid(), SIGCONT), 0);
+  EXPECT_EQ(again.Stop(SIGINT, 1000), 0);
+  EXPECT_NE(again.Err().find("on a second stop"), std::string::npos) << again.Err();
 }
 
 TEST_F(ServicePortTest, AStalledServiceAppliesAClientsRequestsInTheirOrder) {

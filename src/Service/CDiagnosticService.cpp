@@ -71,9 +71,11 @@ int CDiagnosticService::Run() {
   if (stop != 0) {
     Report("stopping on %s", strsignal(stop));
     // What the clients wrote before the stop is theirs to rely on.
-    if (!server_.Finish(Clock::now() + kStopReadLimit)) {
-      Report("stopped reading the clients after %lld ms: their later requests are not applied",
-             static_cast<long long>(kStopReadLimit.count()));
+    const Clock::time_point start = Clock::now();
+    if (!server_.Finish(start + kStopReadLimit)) {
+      const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+      Report("stopped reading the clients after %lld ms%s: their later requests are not applied",
+             static_cast<long long>(spent.count()), signals.Take() != 0 ? ", on a second stop" : "");
     }
   }
   SyncAtExit();

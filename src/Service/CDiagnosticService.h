@@ -28,8 +28,9 @@
 // (CViewPublisher::Verify) and, with a state file, the states are saved.
 //
 // On SIGINT or SIGTERM the service stops accepting, applies every complete
-// message that its clients had written by then (for kStopReadLimit at most),
-// saves the states and closes the clients. Run then returns 0; it returns 1
+// message that its clients had written by then (for kStopReadLimit at most,
+// and no longer once a second stop signal arrives), saves the states and
+// closes the clients. Run then returns 0; it returns 1
 // when the service cannot start (the port is taken, the catalogue is empty,
 // the segment cannot be attached) or its wait fails.
 #ifndef FAULTWRIGHT_SERVICE_CDIAGNOSTICSERVICE_H

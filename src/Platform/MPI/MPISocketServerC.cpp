@@ -287,7 +287,8 @@ bool MPISocketServerC::Finish(Clock::time_point deadline) {
   int handed = 0;
   for (int id : ids) {
     while (clients_.count(id) != 0) {
-      if (Clock::now() >= deadline) return false;
+      pollfd extra = {extraReader_, POLLIN, 0};
+      if (Clock::now() >= deadline || poll(&extra, 1, 0) != 0) return false;
       if (ReadClient(id, Socket::kReadChunkBytes, &handed) <= 0) break;
     }
   }

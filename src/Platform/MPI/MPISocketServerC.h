@@ -88,7 +88,8 @@ class MPISocketServerC {
 
   // The end of the service: takes in the clients already waiting, stops
   // listening, then reads every client, oldest first, until nothing more has
-  // arrived, handing its messages to the handler. False when deadline came first.
+  // arrived, handing its messages to the handler. False when it was cut short:
+  // deadline came first, or the extra reader became readable (a second stop).
   bool Finish(std::chrono::steady_clock::time_point deadline);
 
   // A further descriptor that Poll also waits for (-1: none). Poll returns
