@@ -7,15 +7,25 @@
 // exit) against the same service; the two take turns. Medians and their ratio
 // are reported as counters.
 //
-// BM_TenClientsThroughput: ten clients (one thread each) raise and clear their
-// own error as fast as they can, with --config and --state; the time runs
-// until a reader sees every raise counted and every error cleared again.
+// BM_ClientsThroughput/N: N clients (one thread each) raise and clear their
+// own error of a generated catalogue of N errors as fast as they can, with
+// --config and --state; the time runs until the service has written the line
+// of every notification.
+//
+// BM_RaiseDelayUnder/case: the worst and the median time from fwerror's exec
+// until a reader sees its raise, while hostile clients or a hostile reader
+// press the service: none, clients that ask for callbacks and never read them,
+// a slow reader of callbacks, a flood of 200 clients, descriptors run out (the
+// raise then comes from a client connected before), and a standard output
+// that nobody reads. The service's peak memory is reported with each.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/ipc.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/sem.h>
 #include <sys/shm.h>
 #include <sys/wait.h>
@@ -23,8 +33,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -32,7 +44,9 @@
 #include <thread>
 #include <vector>
 
+#include "Support/RawClients.h"
 #include "Support/SharedSegment.h"
+#include "Support/SyntheticCatalogue.h"
 #include "Client/CFaultwrightAPI.h"
 #include "Common/CErrorDatabaseView.h"
 #include "Identifiers/Identifiers.h"
@@ -82,12 +96,16 @@ double Seconds(Clock::duration duration) { return std::chrono::duration<double>(
 // while it lives, and a reader of its segment.
 class ServiceUnderLoad {
  public:
-  explicit ServiceUnderLoad(std::vector<std::string> options) : catalogue_(kConfig) {
+  // prepare runs in the new working directory before the service starts.
+  explicit ServiceUnderLoad(std::vector<std::string> options, const std::function<std::string()>& prepare = nullptr,
+                            const char* out = "out") {
     char pattern[] = "/tmp/faultwright-bench-XXXXXX";
     if (mkdtemp(pattern) == nullptr || getcwd(previous_, sizeof previous_) == nullptr || chdir(pattern) != 0) return;
     directory_ = pattern;
-    options.insert(options.begin(), {FAULTWRIGHT_BINARY_DIR "/fwservice", "--config", kConfig});
-    service_ = Spawn(options, "out", "err");
+    const std::string config = prepare ? prepare() : kConfig;
+    catalogue_ = std::make_unique<CErrorDatabase>(config);
+    options.insert(options.begin(), {FAULTWRIGHT_BINARY_DIR "/fwservice", "--config", config});
+    service_ = Spawn(options, out, "err");
     // Serving once the segment is enabled; until the service made the
     // semaphore, the reader's attempts to lock fail.
     for (int wait = 0; service_ > 0 && wait < 500 && !reader_; ++wait) {
@@ -109,6 +127,15 @@ class ServiceUnderLoad {
   }
 
   bool Serving() { return reader_ && reader_->IsEnabled(); }
+  pid_t Pid() const { return service_; }
+  // The service's peak resident memory so far, in MiB.
+  double PeakMemoryMiB() const {
+    std::ifstream status("/proc/" + std::to_string(service_) + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024;
+    }
+    return 0;
+  }
   // The processor time that the service has used so far, user and system.
   double CpuSeconds() const {
     std::ifstream stat("/proc/" + std::to_string(service_) + "/stat");
@@ -122,10 +149,10 @@ class ServiceUnderLoad {
     }
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
   }
-  CErrorDatabase& Catalogue() { return catalogue_; }
+  CErrorDatabase& Catalogue() { return *catalogue_; }
   // The reader's entry of key after a fresh Update.
   CErrorState State(const CErrorKey& key) {
-    reader_->Update(catalogue_);
+    reader_->Update(*catalogue_);
     CErrorState state = {};
     reader_->GetErrorState(static_cast<unsigned>(key.code), key.type, state);
     return state;
@@ -144,7 +171,7 @@ class ServiceUnderLoad {
   char previous_[4096];
   std::string directory_;
   pid_t service_ = -1;
-  CErrorDatabase catalogue_;
+  std::unique_ptr<CErrorDatabase> catalogue_;
   std::unique_ptr<CErrorDatabaseView> reader_;
 };
 
@@ -184,18 +211,20 @@ void BM_RaiseVisibleToReader(benchmark::State& state) {
 }
 BENCHMARK(BM_RaiseVisibleToReader)->UseManualTime()->Iterations(200)->Unit(benchmark::kMillisecond);
 
-void BM_TenClientsThroughput(benchmark::State& state) {
-  const int kClients = 10;
-  const int kPerClient = static_cast<int>(state.range(0));  // even: each client ends with a clear
-  ServiceUnderLoad service({"--state", "states"});
+void BM_ClientsThroughput(benchmark::State& state) {
+  const int kClients = static_cast<int>(state.range(0));
+  const int kPerClient = 2 * (50000 / kClients);  // even: each client ends with a clear
+  ServiceUnderLoad service({"--state", "states"}, [kClients] {
+    mkdir("catalogue", 0755);
+    FaultwrightTest::WriteSyntheticCatalogue("catalogue/", std::vector<FaultwrightTest::SyntheticError>(kClients));
+    return std::string("catalogue/");
+  });
   if (!service.Serving()) return state.SkipWithError("fwservice did not start (is port 5300 taken?)");
-  // Errors that nothing raises automatically, so that each raise counts once;
-  // many of them raise others automatically, which the service has to follow.
   std::vector<CErrorKey> keys;
-  for (const Faultwright::CError& error : service.Catalogue().Errors()) {
-    if (keys.size() < kClients && error.TriggerSets().empty()) {
-      keys.emplace_back(static_cast<int32_t>(error.Code()), error.Type());
-    }
+  uintmax_t lineBytes = 0;  // of one round of every client's notifications
+  for (int i = 0; i < kClients; ++i) {
+    keys.emplace_back(static_cast<int32_t>(FaultwrightTest::SyntheticCode(i)), FaultwrightTest::SyntheticType(i));
+    lineBytes += kPerClient * (std::string("RaiseError ").size() + FaultwrightTest::SyntheticId(i).size() + 1);
   }
   std::vector<std::unique_ptr<Faultwright::CFaultwrightAPI>> clients;
   for (int i = 0; i < kClients; ++i) clients.push_back(std::make_unique<Faultwright::CFaultwrightAPI>());
@@ -204,10 +233,7 @@ void BM_TenClientsThroughput(benchmark::State& state) {
   double seconds = 0;
   const double cpuAtStart = service.CpuSeconds();
   for (auto _ : state) {
-    std::vector<uint16_t> expected;
-    for (const CErrorKey& key : keys) {
-      expected.push_back(static_cast<uint16_t>(service.State(key).RaiseCount1 + kPerClient / 2));
-    }
+    const uintmax_t expected = std::filesystem::file_size("out") + lineBytes;
     const Clock::time_point start = Clock::now();
     std::vector<std::thread> senders;
     for (int i = 0; i < kClients; ++i) {
@@ -223,13 +249,9 @@ void BM_TenClientsThroughput(benchmark::State& state) {
     }
     for (std::thread& sender : senders) sender.join();
     bool applied = false;
-    for (const Clock::time_point deadline = start + std::chrono::seconds(30); !applied && Clock::now() < deadline;) {
+    for (const Clock::time_point deadline = start + std::chrono::seconds(60); !applied && Clock::now() < deadline;) {
       usleep(1000);
-      applied = true;
-      for (int i = 0; i < kClients; ++i) {
-        CErrorState entry = service.State(keys[i]);
-        applied = applied && !entry.IsActive() && entry.RaiseCount1 == expected[i];
-      }
+      applied = std::filesystem::file_size("out") >= expected;
     }
     const double elapsed = Seconds(Clock::now() - start);
     if (!applied) return state.SkipWithError("not every notification was applied");
@@ -240,8 +262,115 @@ void BM_TenClientsThroughput(benchmark::State& state) {
   state.counters["notifications_per_second"] = notifications / seconds;
   // What one processor gives the service, whatever else the machine runs meanwhile.
   state.counters["notifications_per_service_cpu_second"] = notifications / (service.CpuSeconds() - cpuAtStart);
+  state.counters["peak_memory_MiB"] = service.PeakMemoryMiB();
 }
-BENCHMARK(BM_TenClientsThroughput)->Arg(10000)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClientsThroughput)->Arg(10)->Arg(100)->Arg(1000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+enum Hostility { kNone, kDeafCallbackClients, kSlowReader, kFlood, kDescriptorsExhausted, kBlockedOutput };
+
+// Raises and clears key as fast as the service takes them, from a thread of
+// its own: the callbacks and lines that the hostile cases need.
+class BusyClient {
+ public:
+  explicit BusyClient(const CErrorKey& key)
+      : thread_([this, key] {
+          Faultwright::CFaultwrightAPI client;
+          for (bool raise = true; !stop_; raise = !raise) raise ? client.RaiseError(key) : client.ClearError(key);
+        }) {}
+  ~BusyClient() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+void BM_RaiseDelayUnder(benchmark::State& state) {
+  const auto hostility = static_cast<Hostility>(state.range(0));
+  // A pipe that nobody reads: the reading end is held open, never read.
+  int unread = -1;
+  ServiceUnderLoad service({}, [&] {
+    if (hostility == kBlockedOutput && mkfifo("blocked", 0600) == 0) unread = open("blocked", O_RDONLY | O_NONBLOCK);
+    return kConfig;
+  }, hostility == kBlockedOutput ? "blocked" : "out");
+  if (!service.Serving()) return state.SkipWithError("fwservice did not start (is port 5300 taken?)");
+  const CErrorKey key(
+      Faultwright::emiGPS | Faultwright::SubModuleFromName("L1 L2 Antenna") | Faultwright::ProblemFromName("Voltage"),
+      4);
+  CErrorKey plain(0, 0);
+  for (const Faultwright::CError& error : service.Catalogue().Errors()) {
+    if (error.TriggerSets().empty()) plain = CErrorKey(static_cast<int32_t>(error.Code()), error.Type());
+  }
+  const std::string request = "d4:name15:cb_error_notify4:type16:request_callbacke";
+  std::vector<int> raw;
+  std::unique_ptr<BusyClient> busy;
+  std::unique_ptr<FaultwrightTest::Flood> flood;
+  std::atomic<bool> stop{false};
+  std::thread slowReader;
+  Faultwright::CFaultwrightAPI connectedBefore;
+  if (hostility == kDeafCallbackClients || hostility == kSlowReader) {
+    for (int n = 0; n < (hostility == kSlowReader ? 1 : 8); ++n) {
+      raw.push_back(FaultwrightTest::ConnectRaw());
+      if (raw.back() < 0 || send(raw.back(), request.data(), request.size(), 0) < 0) {
+        return state.SkipWithError("cannot connect");
+      }
+    }
+    if (hostility == kSlowReader) {
+      slowReader = std::thread([&] {
+        char buffer[65536];
+        while (!stop && recv(raw[0], buffer, sizeof buffer, MSG_DONTWAIT) != 0) usleep(250000);
+      });
+    }
+  }
+  if (hostility == kDeafCallbackClients || hostility == kSlowReader || hostility == kBlockedOutput) {
+    busy = std::make_unique<BusyClient>(plain);
+  }
+  if (hostility == kFlood) {
+    flood = std::make_unique<FaultwrightTest::Flood>(
+        200, "d4:argsli" + std::to_string(plain.code) + "ei" + std::to_string(plain.type) +
+                 "ei0ee4:name10:RaiseError4:type6:notifye");
+  }
+  if (hostility == kDescriptorsExhausted) {
+    const rlimit tight = {48, 48};
+    if (prlimit(service.Pid(), RLIMIT_NOFILE, &tight, nullptr) != 0) return state.SkipWithError("prlimit failed");
+    for (int n = 0; n < 100; ++n) raw.push_back(FaultwrightTest::ConnectRaw());
+  }
+  usleep(500000);  // the hostile clients at work
+
+  std::vector<double> delays;
+  for (auto _ : state) {
+    const Clock::time_point start = Clock::now();
+    bool ran;
+    if (hostility == kDescriptorsExhausted) {
+      ran = connectedBefore.RaiseError(key) >= 0 && service.AwaitActive(key, true, 200);
+    } else {
+      pid_t tool = Spawn(ToolArgs(true), "/dev/null", "/dev/null");
+      ran = tool > 0 && service.AwaitActive(key, true, 200) && Exited(tool);
+    }
+    delays.push_back(Seconds(Clock::now() - start));
+    state.SetIterationTime(delays.back());
+    if (hostility == kDescriptorsExhausted) {
+      ran = ran && connectedBefore.ClearError(key) >= 0;
+    } else {
+      ran = ran && Exited(Spawn(ToolArgs(false), "/dev/null", "/dev/null"));
+    }
+    if (!ran || !service.AwaitActive(key, false, 200)) return state.SkipWithError("a raise was not applied");
+  }
+  state.counters["worst_ms"] = *std::max_element(delays.begin(), delays.end()) * 1e3;
+  state.counters["median_ms"] = Median(delays) * 1e3;
+  state.counters["peak_memory_MiB"] = service.PeakMemoryMiB();
+  stop = true;
+  if (slowReader.joinable()) slowReader.join();
+  for (int descriptor : raw) close(descriptor);
+  if (unread >= 0) close(unread);
+}
+BENCHMARK(BM_RaiseDelayUnder)
+    ->DenseRange(kNone, kBlockedOutput)
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

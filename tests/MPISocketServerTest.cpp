@@ -117,8 +117,8 @@ TEST(MPISocketServer, ClientReconnectsAndAsksAgainAfterTheServiceRestarts) {
   auto service = std::make_unique<TestService>(0);
   ASSERT_TRUE(service->Listening()) << service->Problem();
   const unsigned short port = service->Port();
+  int calls = 0, deletions = 0;  // before the client, whose end deletes the callback
   auto client = ClientOf(*service);
-  int calls = 0, deletions = 0;
   client->RequestCallback("cb_test", new CountingCallback(&calls, &deletions));
   EXPECT_EQ(service->Collect(1), Lines{"request_callback cb_test"});
 

@@ -1,5 +1,7 @@
 #include "Service/CDiagnosticService.h"
 
+#include <sys/resource.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -34,7 +36,7 @@ bool IsInt32(int64_t value) {
 }  // namespace
 
 CDiagnosticService::CDiagnosticService(CServiceOptions options, FILE* out, FILE* err)
-    : options_(std::move(options)), out_(out), err_(err) {}
+    : options_(std::move(options)), out_(fileno(out)), err_(fileno(err)) {}
 
 CDiagnosticService::~CDiagnosticService() {
   // The catalogue outlives the publisher that listens to it.
@@ -47,27 +49,38 @@ int CDiagnosticService::Run() {
     Report("cannot watch the stop signals: %s", signals.ErrorText().c_str());
     return 1;
   }
-  if (!Start()) return 1;
+  if (!Start()) {
+    FlushOutputAtEnd();
+    return 1;
+  }
   server_.SetExtraReader(signals.Descriptor());
+  server_.SetHandler(this);
 
   int status = 0;
   int stop = 0;
-  std::vector<MPIReceivedMessageC> messages;
   while (stop == 0) {
-    messages.clear();
-    if (server_.Poll(PollTimeout(), &messages) < 0) {
+    if (server_.Poll(PollTimeout()) < 0) {
       Report("waiting for clients failed: %s", std::strerror(errno));
       status = 1;
       break;
     }
-    droppedInBatch_.clear();
-    for (const MPIReceivedMessageC& received : messages) Serve(received);
     stop = signals.Take();
     if (syncDue_ && Clock::now() >= syncAt_) Sync();
+    FlushOutput();
   }
-  if (stop != 0) Report("stopping on %s", strsignal(stop));
+  if (stop != 0) {
+    Report("stopping on %s", strsignal(stop));
+    // What the clients wrote before the stop is theirs to rely on.
+    const Clock::time_point start = Clock::now();
+    if (!server_.Finish(start + kStopReadLimit)) {
+      const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+      Report("stopped reading the clients after %lld ms%s: their later requests are not applied",
+             static_cast<long long>(spent.count()), signals.Take() != 0 ? ", on a second stop" : "");
+    }
+  }
   if (!SyncAtExit()) status = 1;
   server_.Close();
+  FlushOutputAtEnd();
   return status;
 }
 
@@ -79,6 +92,7 @@ bool CDiagnosticService::Start() {
     Report("cannot start: %s", directoryLock_.ErrorText().c_str());
     return false;
   }
+  RaiseDescriptorLimit();
   if (!server_.Listen(kAddress, kPort)) {
     Report("cannot listen: %s", server_.ErrorText().c_str());
     return false;
@@ -91,6 +105,17 @@ bool CDiagnosticService::Start() {
   Report("serving %s port %u with %zu errors from %s (%zu load problems)", kAddress, kPort, catalogue_->Errors().size(),
          options_.configDirectory.c_str(), catalogue_->LoadProblems().size());
   return true;
+}
+
+void CDiagnosticService::RaiseDescriptorLimit() {
+  // Each client takes a descriptor; the hard limit is as far as the system lets us go.
+  rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+    Report("cannot read the descriptor limit: %s", std::strerror(errno));
+  } else if (limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) Report("cannot raise the descriptor limit: %s", std::strerror(errno));
+  }
 }
 
 bool CDiagnosticService::OpenCatalogue() {
@@ -125,15 +150,17 @@ bool CDiagnosticService::OpenCatalogue() {
   return true;
 }
 
-void CDiagnosticService::Serve(const MPIReceivedMessageC& received) {
-  if (droppedInBatch_.count(received.client) != 0) return;
-  const BDictionaryC& message = *received.message;
+void CDiagnosticService::MessageReceived(int client, std::unique_ptr<BDictionaryC> received) {
+  const BDictionaryC& message = *received;
   const std::string type = message.StringAt("type");
   const std::string name = message.StringAt("name");
   if (type == "request_callback") return;  // the client's connection keeps the request
-  if (type != "notify") return Drop(received.client, "a message of type " + Quoted(type));
+  if (type != "notify") {
+    Report("client %d: a message of type %s ignored", client, Quoted(type).c_str());
+    return;
+  }
   if (name != "RaiseError" && name != "ClearError") {
-    Report("client %d: notification %s ignored", received.client, Quoted(name).c_str());
+    Report("client %d: notification %s ignored", client, Quoted(name).c_str());
     return;
   }
   const BListC* args = message.ListAt("args");
@@ -141,11 +168,10 @@ void CDiagnosticService::Serve(const MPIReceivedMessageC& received) {
   int64_t errorType = 0;
   if (args == nullptr || !args->IntegerAt(0, &code) || !args->IntegerAt(1, &errorType) || !IsInt32(code) ||
       !IsInt32(errorType)) {
-    return Drop(received.client, "a " + name + " without an error code and type");
+    return Drop(client, "a " + name + " without an error code and type");
   }
   const uint32_t errorCode = static_cast<uint32_t>(static_cast<int32_t>(code));
-  std::fprintf(out_, "%s %s\n", name.c_str(), ErrorIdentifierText(errorCode, static_cast<int32_t>(errorType)).c_str());
-  std::fflush(out_);
+  out_.Add(name + " " + ErrorIdentifierText(errorCode, static_cast<int32_t>(errorType)) + "\n");
   Apply(name, errorCode, static_cast<int32_t>(errorType));
 }
 
@@ -167,7 +193,18 @@ void CDiagnosticService::Apply(const std::string& notification, uint32_t code, i
 void CDiagnosticService::Drop(int client, const std::string& reason) {
   Report("client %d dropped: it sent %s", client, reason.c_str());
   server_.Drop(client);
-  droppedInBatch_.insert(client);
+}
+
+void CDiagnosticService::ClientDropped(int client, const std::string& reason) {
+  Report("client %d dropped: %s", client, reason.c_str());
+}
+
+void CDiagnosticService::SheddingChanged(bool started, size_t turnedAway) {
+  if (started) {
+    Report("no descriptor left for new clients: they are turned away until one is free");
+  } else {
+    Report("accepting new clients again; %zu were turned away", turnedAway);
+  }
 }
 
 void CDiagnosticService::ErrorRaised(unsigned code, EProblemType type) { Notify(code, type, true); }
@@ -191,10 +228,12 @@ void CDiagnosticService::ScheduleSync(std::chrono::milliseconds delay) {
 }
 
 int CDiagnosticService::PollTimeout() const {
-  if (!syncDue_) return -1;
+  const int output = out_.HasPending() || err_.HasPending() ? kOutputRetryMs : -1;
+  if (!syncDue_) return output;
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(syncAt_ - Clock::now()).count();
   // Rounded up, so that the wait does not end just before the moment and spin.
-  return left < 0 ? 0 : static_cast<int>(left) + 1;
+  const int sync = left < 0 ? 0 : static_cast<int>(left) + 1;
+  return output >= 0 && output < sync ? output : sync;
 }
 
 bool CDiagnosticService::Sync() {
@@ -236,13 +275,29 @@ bool CDiagnosticService::SyncAtExit() {
 }
 
 void CDiagnosticService::Report(const char* format, ...) {
-  std::fputs("fwservice: ", err_);
+  char text[1024];
   va_list args;
   va_start(args, format);
-  std::vfprintf(err_, format, args);
+  std::vsnprintf(text, sizeof text, format, args);  // cut short when longer
   va_end(args);
-  std::fputc('\n', err_);
-  std::fflush(err_);
+  err_.Add(std::string("fwservice: ") + text + "\n");
+}
+
+void CDiagnosticService::FlushOutput() {
+  out_.Flush();
+  if (size_t dropped = out_.TakeDropped()) {
+    Report("%zu lines of the standard output dropped: it did not take them", dropped);
+  }
+  if (size_t dropped = err_.TakeDropped()) {
+    Report("%zu lines of the error stream dropped: it did not take them", dropped);
+  }
+  err_.Flush();
+}
+
+void CDiagnosticService::FlushOutputAtEnd() {
+  out_.FlushUntil(Clock::now() + kOutputDrainLimit);
+  if (size_t lost = out_.Unwritten()) Report("%zu lines of the standard output dropped: it did not take them", lost);
+  err_.FlushUntil(Clock::now() + kOutputDrainLimit);
 }
 
 }  // namespace Faultwright

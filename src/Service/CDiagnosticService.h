@@ -4,11 +4,18 @@
 //
 // It listens on 127.0.0.1 port 5300 and serves every client in one thread,
 // from one poll loop that also watches the stop signals and the moment of the
-// next save. Each notification is written to the output as one flushed line,
-// "RaiseError <error identifier text>" or "ClearError <...>". A client whose
-// bytes make no message, or whose message is not a notification with an
-// integer code and type, is dropped with a line on the error stream; the
-// others go on.
+// next save. Each notification is written to the output as one line,
+// "RaiseError <error identifier text>" or "ClearError <...>". Messages of
+// another type are ignored with a line on the error stream. A client whose
+// bytes make no message, whose notification lacks an integer code and type,
+// or who does not read the callbacks it asked for, is dropped with a line on
+// the error stream that names it and the reason; the others go on.
+//
+// Nothing that a client or a reader of the output does holds the loop up:
+// the server reads each client a bounded amount per turn and never waits to
+// send (MPISocketServerC), and both streams are written without waiting
+// (CLineOutput); lines that a blocked stream could not take are counted and
+// reported once it takes lines again, or at the end.
 //
 // Without a catalogue every notification is passed on as "cb_error_notify"
 // (code, type, 1 for a raise or 0 for a clear) to the clients that asked for
@@ -22,11 +29,13 @@
 //
 // With a catalogue, one service serves a working directory (CDirectoryLock).
 //
-// Run returns 0 after SIGINT or SIGTERM, having saved the states and closed
-// the clients, and 1 when the service cannot start (another service has the
-// working directory, the port is taken, the catalogue is empty, the segment
-// cannot be attached or is another user's), its wait fails or the last save
-// fails.
+// On SIGINT or SIGTERM the service stops accepting, applies every complete
+// message that its clients had written by then (for kStopReadLimit at most,
+// and no longer once a second stop signal arrives), saves the states and
+// closes the clients. Run then returns 0; it returns 1 when the service cannot
+// start (another service has the working directory, the port is taken, the
+// catalogue is empty, the segment cannot be attached or is another user's),
+// its wait fails or the last save fails.
 #ifndef FAULTWRIGHT_SERVICE_CDIAGNOSTICSERVICE_H
 #define FAULTWRIGHT_SERVICE_CDIAGNOSTICSERVICE_H
 
@@ -34,13 +43,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
 #include "Platform/MPI/MPISocketServerC.h"
 #include "Service/CDirectoryLock.h"
+#include "Service/CLineOutput.h"
 #include "Service/CServiceOptions.h"
 #include "Service/CStateFile.h"
 #include "Service/CStopSignals.h"
@@ -48,7 +57,7 @@
 
 namespace Faultwright {
 
-class CDiagnosticService : private CErrorDatabaseListener {
+class CDiagnosticService : private CErrorDatabaseListener, private MPIServerHandlerC {
  public:
   static constexpr const char* kAddress = "127.0.0.1";
   static const unsigned short kPort = 5300;
@@ -58,6 +67,12 @@ class CDiagnosticService : private CErrorDatabaseListener {
   static constexpr std::chrono::milliseconds kRecheckDelay{100};
   // From a failed save to the next attempt.
   static constexpr std::chrono::milliseconds kSaveRetryDelay{1000};
+  // After a stop signal, the clients' requests are read for this long at most.
+  static constexpr std::chrono::milliseconds kStopReadLimit{5000};
+  // At the end, each stream's last lines wait this long at most for its reader.
+  static constexpr std::chrono::milliseconds kOutputDrainLimit{300};
+  // The longest wait while lines wait for a stream to take them.
+  static constexpr int kOutputRetryMs = 10;
 
   // Lines go to out (notifications) and err (everything else); neither is owned.
   CDiagnosticService(CServiceOptions options, FILE* out, FILE* err);
@@ -71,8 +86,11 @@ class CDiagnosticService : private CErrorDatabaseListener {
   using Clock = std::chrono::steady_clock;
 
   bool Start();
+  void RaiseDescriptorLimit();
   bool OpenCatalogue();
-  void Serve(const MPIReceivedMessageC& received);
+  void MessageReceived(int client, std::unique_ptr<BDictionaryC> message) override;
+  void ClientDropped(int client, const std::string& reason) override;
+  void SheddingChanged(bool started, size_t turnedAway) override;
   void Apply(const std::string& notification, uint32_t code, int32_t type);
   void Drop(int client, const std::string& reason);
 
@@ -88,16 +106,18 @@ class CDiagnosticService : private CErrorDatabaseListener {
   bool SyncAtExit();
 
   void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Writes what the streams take now, and reports the lines they dropped.
+  void FlushOutput();
+  void FlushOutputAtEnd();
 
   CServiceOptions options_;
-  FILE* out_;
-  FILE* err_;
+  CLineOutput out_;
+  CLineOutput err_;
   CDirectoryLock directoryLock_;
   MPISocketServerC server_;
   std::unique_ptr<CErrorDatabase> catalogue_;
   std::unique_ptr<CViewPublisher> publisher_;
   std::unique_ptr<CStateFile> stateFile_;
-  std::set<int> droppedInBatch_;  // their later messages of the same poll are not served
   bool syncDue_ = false;
   Clock::time_point syncAt_;
   // Trouble is reported when it starts and when it ends, not at every retry.

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <limits>
 
 #include "Support/TestSupport.h"
 
@@ -35,7 +36,7 @@ ServiceProcess::~ServiceProcess() {
 }
 
 void ServiceProcess::Collect(int timeoutMs) {
-  pollfd fds[2] = {{outPipe_, POLLIN, 0}, {errPipe_, POLLIN, 0}};
+  pollfd fds[2] = {{readOut_ ? outPipe_ : -1, POLLIN, 0}, {errPipe_, POLLIN, 0}};
   std::string* sinks[2] = {&out_, &err_};
   if (poll(fds, 2, timeoutMs) <= 0) return;
   for (int i = 0; i < 2; ++i) {
@@ -63,14 +64,28 @@ bool ServiceProcess::WaitUntil(const std::function<bool()>& done, int timeoutMs)
   }
 }
 
-int ServiceProcess::Stop(int signal) {
+int ServiceProcess::Stop(int signal, int timeoutMs) {
   if (pid_ <= 0) return -1;
   kill(pid_, signal);
   int status = 0;
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  const auto exited = [&] { return waitpid(pid_, &status, WNOHANG) == pid_; };
+  const int limit = timeoutMs < 0 ? std::numeric_limits<int>::max() : timeoutMs;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
+  bool ended = WaitUntil(exited, limit);
+  // The service closes its streams as it exits; WaitUntil stops there, a
+  // moment before the process can be reaped.
+  while (!ended && ended_ && std::chrono::steady_clock::now() < deadline) {
+    ended = exited();
+    if (!ended) usleep(1000);
+  }
+  if (!ended) {
+    kill(pid_, SIGKILL);
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
   }
   pid_ = -1;
   Collect(0);
+  if (!ended) return -2;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -25,6 +25,9 @@ class ServiceProcess {
   ServiceProcess& operator=(const ServiceProcess&) = delete;
 
   bool Serving() const { return serving_; }
+  pid_t Pid() const { return pid_; }
+  // From now on the standard output is left unread, as a pipe whose reader hangs.
+  void LeaveOutUnread() { readOut_ = false; }
   const std::string& Out() const { return out_; }
   const std::string& Err() const { return err_; }
 
@@ -32,9 +35,10 @@ class ServiceProcess {
   // true (then true), or the service has ended or timeoutMs has passed (then
   // false).
   bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
-  // Sends signal and waits for the end: the exit status, or -1 when the
-  // service did not exit normally.
-  int Stop(int signal);
+  // Sends signal and waits for the end, collecting output: the exit status,
+  // or -1 when the service did not exit normally. When it has not ended
+  // within timeoutMs (-1: no limit), it is killed and -2 returned.
+  int Stop(int signal, int timeoutMs = -1);
 
  private:
   void Collect(int timeoutMs);
@@ -44,6 +48,7 @@ class ServiceProcess {
   int errPipe_ = -1;
   bool serving_ = false;
   bool ended_ = false;  // its error stream reached its end
+  bool readOut_ = true;
   std::string out_;
   std::string err_;
 };

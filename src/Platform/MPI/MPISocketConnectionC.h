@@ -91,11 +91,14 @@ class MPISocketConnectionC : public Socket {
  protected:
   // What MessageReceived does with a message, for derived classes that keep it.
   int HandleMessage(const BDictionaryC& message);
+  // Hands every message that bytes complete to MessageReceived: how many, or
+  // -1 when the bytes make no message (the connection is then lost) or the
+  // handler closed the connection.
+  int DecodeReceived(const char* bytes, size_t size);
 
  private:
   // Sends {"args": args, "name": name, "type": type}; no "args" when null.
   bool SendTyped(const char* type, const std::string& name, const BListC* args);
-  int DecodeReceived(const char* bytes, size_t size);
 
   std::map<std::string, std::unique_ptr<MPICallbackBase>> registrations_;
   std::set<std::string> requestedOfPeer_;  // registrations asked for on this connection

@@ -140,9 +140,11 @@ int Socket::GetExtraReader() { return -1; }
 
 void Socket::ReadExtra() {}
 
-int Socket::DataReceived() {
+int Socket::DataReceived() { return ReceiveUpTo(kReadChunkBytes); }
+
+int Socket::ReceiveUpTo(size_t limit) {
   if (descriptor_ < 0) return -1;
-  received_.resize(kReadChunkBytes);
+  received_.resize(limit);
   for (;;) {
     ssize_t count = recv(descriptor_, received_.data(), received_.size(), MSG_DONTWAIT);
     if (count > 0) return static_cast<int>(count);

@@ -73,6 +73,8 @@ class Socket {
   // the connection; a connection found dead is lost.
   bool PeerStillConnected();
   const char* ReceivedData() const { return received_.data(); }
+  // What DataReceived does, reading at most limit bytes.
+  int ReceiveUpTo(size_t limit);
   // Closes the connection and tells Disconnected().
   void Lose();
 
