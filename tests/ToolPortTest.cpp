@@ -133,6 +133,12 @@ TEST_F(ToolPortTest, SaysSoWhenTheServiceIsNotReachable) {
   Expect({"-c", "Spray", "Treatments", "End of the Line", "20"}, 0, "",
          "diagnostic service not reachable: request not delivered\n");
   Expect({"-M"}, 0, Run({"-M"}).out, "");
+
+  // A service that listens but never takes the connection is not reachable either.
+  FaultwrightTest::StuckService stuck(kServicePort);
+  ASSERT_TRUE(stuck.Stuck());
+  Expect({"Spray", "Treatments", "End of the Line", "20"}, 0, "",
+         "diagnostic service not reachable: request not delivered\n");
 }
 
 }  // namespace

@@ -14,7 +14,8 @@
 //
 // Sends return true when the whole message was written; a failed send loses the
 // connection. Receives return the number of messages handled, or -1 when the
-// connection is closed or lost (bytes that make no message lose it too).
+// connection is closed or lost (bytes that make no message lose it too);
+// messages that arrived before the peer closed are handled all the same.
 //
 // The virtual functions continue Socket's in an order that the layer's binary
 // interface fixes.
@@ -26,6 +27,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "Platform/MPI/BDecoderC.h"
 #include "Platform/MPI/MPICallbackBase.h"
@@ -91,16 +93,23 @@ class MPISocketConnectionC : public Socket {
  protected:
   // What MessageReceived does with a message, for derived classes that keep it.
   int HandleMessage(const BDictionaryC& message);
+  // Whether a message sent now would reach a peer that is still there. A peer
+  // that has closed is seen at once, also behind messages not read yet: those
+  // are read and kept for the next ReceiveMessage, and the connection is lost.
+  bool StillConnected();
 
  private:
   // Sends {"args": args, "name": name, "type": type}; no "args" when null.
   bool SendTyped(const char* type, const std::string& name, const BListC* args);
-  int DecodeReceived(const char* bytes, size_t size);
+  // Decodes bytes and hands each complete message to MessageReceived, or keeps
+  // it in held_ when hold.
+  int DecodeReceived(const char* bytes, size_t size, bool hold = false);
 
   std::map<std::string, std::unique_ptr<MPICallbackBase>> registrations_;
   std::set<std::string> requestedOfPeer_;  // registrations asked for on this connection
   std::set<std::string> requestedByPeer_;
   BDecoderC decoder_;
+  std::vector<std::unique_ptr<BDictionaryC>> held_;  // arrived before the peer closed, not yet handled
   int timeoutMs_ = -1;
   bool receiving_ = false;  // a callback that receives again must not reuse the read buffer
 };
