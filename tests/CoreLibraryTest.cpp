@@ -81,11 +81,16 @@ TEST(CoreLibraryTest, FailedParsesLeaveNoChildren) {
       {"<Top><A b='1' c='' b='2'/></Top>", "attribute \"b\" given twice at byte 6"},
       {"<!-- only -->", "No document element found at byte 13"},
   };
+  std::string many = "<Top";
+  for (int i = 0; i < 20; ++i) many += " a" + std::to_string(i) + "=''";
+  many += " a3=''/>";
   for (const auto& [text, reason] : kNotWellFormed) {
     EXPECT_FALSE(document.Parse(directory.Write("odd.xml", text))) << text;
     EXPECT_EQ(document.ParseError(), reason);
     EXPECT_TRUE(document.RootNode().Children().empty()) << text;
   }
+  EXPECT_FALSE(document.Parse(directory.Write("many.xml", many)));
+  EXPECT_EQ(document.ParseError(), "attribute \"a3\" given twice at byte 1");
 
   EXPECT_FALSE(document.Parse(directory.Path() + "missing.xml"));
   EXPECT_FALSE(document.FileOpened());

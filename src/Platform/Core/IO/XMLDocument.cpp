@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace Core {
 namespace IO {
@@ -13,13 +15,81 @@ namespace {
 // stays in the tree to be seen; pugixml drops it otherwise.
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_fragment;
 
-std::string At(pugi::xml_node node) { return " at byte " + std::to_string(node.offset_debug()); }
+std::string At(const pugi::xml_node& node) { return " at byte " + std::to_string(node.offset_debug()); }
 
-// Why a tree that pugixml built is not well-formed XML (which pugixml does not
+// Whether two names are equal; names are short, so a call to strcmp would cost
+// more than the comparison.
+bool SameName(const char* left, const char* right) {
+  while (*left != '\0' && *left == *right) {
+    ++left;
+    ++right;
+  }
+  return *left == *right;
+}
+
+// Finds an element that gives one attribute twice, which pugixml lets pass
+// (the first would silently win). The walk visits every node, so it must cost
+// little beside the parse: most elements hold fewer than two attributes and are
+// passed over before any name is read, and the few names of the others are
+// compared pair by pair. Only an element with very many attributes has its
+// names sorted.
+class RepeatedAttributeCheck : public pugi::xml_tree_walker {
+ public:
+  // Empty when no element repeats an attribute.
+  const std::string& Problem() const { return problem_; }
+
+  bool for_each(pugi::xml_node& node) override {
+    pugi::xml_attribute first = node.first_attribute();
+    if (!first) return true;
+    pugi::xml_attribute next = first.next_attribute();
+    if (!next) return true;
+    const char* names[kFewNames];
+    names[0] = first.name();
+    size_t count = 1;
+    do {
+      const char* name = next.name();
+      for (size_t i = 0; i < count; ++i) {
+        if (SameName(names[i], name)) return Found(node, name);
+      }
+      if (count == kFewNames) {
+        const char* twice = RepeatedAmongMany(first);
+        return twice == nullptr || Found(node, twice);
+      }
+      names[count++] = name;
+      next = next.next_attribute();
+    } while (next);
+    return true;
+  }
+
+ private:
+  static constexpr size_t kFewNames = 16;
+
+  // Records the problem; false, which ends the walk.
+  bool Found(const pugi::xml_node& node, const char* name) {
+    problem_ = "attribute \"" + std::string(name) + "\" given twice" + At(node);
+    return false;
+  }
+
+  // A name that stands twice among first and the attributes after it, or null.
+  static const char* RepeatedAmongMany(pugi::xml_attribute first) {
+    std::vector<const char*> names;
+    for (pugi::xml_attribute attribute = first; attribute; attribute = attribute.next_attribute()) {
+      names.push_back(attribute.name());
+    }
+    std::sort(names.begin(), names.end(),
+              [](const char* left, const char* right) { return std::strcmp(left, right) < 0; });
+    auto twice = std::adjacent_find(names.begin(), names.end(), SameName);
+    return twice != names.end() ? *twice : nullptr;
+  }
+
+  std::string problem_;
+};
+
+// Why a tree that pugixml built is not well-formed XML, which pugixml does not
 // check: more than one document element, text outside it, an attribute given
-// twice), or empty when it is. A document without any element is left to
+// twice. Empty when it is; a document without any element is left to
 // pugixml's own reason.
-std::string WellFormedProblem(const pugi::xml_document& document) {
+std::string WellFormedProblem(pugi::xml_document& document) {
   int elements = 0;
   for (pugi::xml_node node : document.children()) {
     if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
@@ -27,23 +97,9 @@ std::string WellFormedProblem(const pugi::xml_document& document) {
     }
     if (node.type() == pugi::node_element && ++elements == 2) return "second document element" + At(node);
   }
-  // Every element in document order, without recursion: nesting may run deep.
-  for (pugi::xml_node node = document.first_child(); node;) {
-    for (pugi::xml_attribute first = node.first_attribute(); first; first = first.next_attribute()) {
-      for (pugi::xml_attribute other = first.next_attribute(); other; other = other.next_attribute()) {
-        if (std::strcmp(first.name(), other.name()) == 0) {
-          return "attribute \"" + std::string(first.name()) + "\" given twice" + At(node);
-        }
-      }
-    }
-    if (node.first_child()) {
-      node = node.first_child();
-      continue;
-    }
-    while (node && !node.next_sibling()) node = node.parent();
-    if (node) node = node.next_sibling();
-  }
-  return std::string();
+  RepeatedAttributeCheck check;
+  document.traverse(check);
+  return check.Problem();
 }
 
 }  // namespace
