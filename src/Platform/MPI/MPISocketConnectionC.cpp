@@ -77,6 +77,7 @@ bool MPISocketConnectionC::SendMessageElement(BElementC* element) {
 }
 
 int MPISocketConnectionC::ReceiveMessage(bool wait) {
+  if (!IsConnected() && held_.empty()) return -1;
   if (receiving_) return 0;
   if (!held_.empty()) {
     std::vector<std::unique_ptr<BDictionaryC>> held = std::move(held_);
@@ -86,7 +87,6 @@ int MPISocketConnectionC::ReceiveMessage(bool wait) {
     receiving_ = false;
     return static_cast<int>(held.size());
   }
-  if (!IsConnected()) return -1;
   if (wait && !WaitForData(timeoutMs_)) return IsConnected() ? 0 : -1;
   receiving_ = true;
   int handled = 0;
@@ -148,8 +148,7 @@ bool MPISocketConnectionC::StillConnected() {
     int size = DataReceived();  // loses the connection at the peer's end
     if (size <= 0 || DecodeReceived(ReceivedData(), static_cast<size_t>(size), true) < 0) break;
   }
-  if (IsConnected()) Lose();
-  return false;
+  return PeerStillConnected();  // loses what is left of the connection
 }
 
 int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size, bool hold) {

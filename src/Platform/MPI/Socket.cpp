@@ -216,6 +216,12 @@ bool Socket::WaitForData(int timeoutMs) {
   }
 }
 
+bool Socket::PeerStillConnected() {
+  if (!PeerHungUp()) return true;
+  if (IsConnected()) Lose();
+  return false;
+}
+
 bool Socket::PeerHungUp() const {
   if (descriptor_ < 0) return true;
   // POLLRDHUP: the peer's end of the stream has arrived, also when data sent

@@ -75,9 +75,11 @@ class Socket {
   // reader meanwhile. False when the time ran out (Idle() was called) or the
   // wait failed.
   bool WaitForData(int timeoutMs);
-  // Whether the peer has closed or reset the connection (or none is open),
-  // seen without waiting and also behind data not read yet. Reads nothing and
-  // closes nothing.
+  // Looks, without waiting or consuming anything, whether the peer has closed
+  // or reset the connection, also behind data not read yet; a connection found
+  // dead is lost.
+  bool PeerStillConnected();
+  // The same look, which loses nothing: true also when no connection is open.
   bool PeerHungUp() const;
   const char* ReceivedData() const { return received_.data(); }
   // Closes the connection and tells Disconnected().
