@@ -1,10 +1,10 @@
 // Raising and clearing one error of a loaded catalogue with the automatic
 // raising and clearing of its dependents through their trigger sets.
 //
-// BM_FanOut: error 0 triggers 200 errors directly (each of the first 100 with
-// a set {0}, each of the next 100 with sets {0} and {k} of another trigger that
-// stays inactive) and 100 more through a second level; one raise and one clear
-// of error 0 per iteration.
+// BM_FanOut: error 0 triggers 200 errors directly (the first 100 with a set
+// {0}, the next 100 with sets {0} and {400}, an error that stays inactive) and
+// 100 more through a second level, each needing two of the first 200; one
+// raise and one clear of error 0 per iteration.
 // BM_Chain: a chain of 400 errors, each raised by the one before; one raise and
 // one clear of its first error per iteration.
 //

@@ -29,10 +29,10 @@ bool SameName(const char* left, const char* right) {
 
 // Finds an element that gives one attribute twice, which pugixml lets pass
 // (the first would silently win). The walk visits every node, so it must cost
-// little beside the parse: most elements hold fewer than two attributes and are
-// passed over before any name is read, and the few names of the others are
-// compared pair by pair. Only an element with very many attributes has its
-// names sorted.
+// little beside the parse: an element with fewer than two attributes is passed
+// over before any name is read, and the few names of the others are compared
+// pair by pair. Only an element with very many attributes has its names
+// sorted.
 class RepeatedAttributeCheck : public pugi::xml_tree_walker {
  public:
   // Empty when no element repeats an attribute.
