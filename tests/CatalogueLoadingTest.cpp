@@ -226,13 +226,24 @@ TEST(CatalogueLoadingTest, EveryFaultIsReportedAndOnlyItsElementSkipped) {
                   "<Faultwright><Other/><ErrorList><Module identifier=\"GPS\" file=\"Gps.xml\"/><Modul/>"
                   "<Module identifier=\"Gps\" file=\"Gps.xml\"/><Module identifier=\"CAN\" file=\"Missing.xml\"/>"
                   "<Module identifier=\"Base\" file=\"Broken.xml\"/><Module identifier=\"Audio\" file=\"Other.xml\"/>"
-                  "</ErrorList></Faultwright>");
+                  "<Module identifier=\"NMEA\" file=\"Trailing.xml\"/><Module identifier=\"Spray\" file=\"Twice.xml\"/>"
+                  "<Module identifier=\"NTrip\" file=\"Twin.xml\"/></ErrorList></Faultwright>");
   directory.Write("Broken.xml", "<Module><SubModule identifier=\"GPS\">");
   directory.Write("Other.xml", "<NotAModule/>");
+  // Not well-formed, though the parser lets each pass; none may add a record.
+  const std::string sound = "<Module><SubModule identifier=\"GPS\"><Problem identifier=\"Data\">" +
+                            ErrorElement("20", "p", "severity=\"Low\"") + "</Problem></SubModule></Module>";
+  directory.Write("Trailing.xml", sound + "text");
+  directory.Write("Twice.xml", sound + sound);
+  directory.Write("Twin.xml", "<Module><SubModule identifier=\"GPS\" identifier=\"GPS\"/></Module>");
+  // A faulty Option drops its whole set; a faulty Trigger only itself.
   std::string good = ErrorElement("3", "good", "severity=\"Low\"",
                                   "<TriggerSets><TriggerSet><Options><Option name=\"\" value=\"x\"/>"
                                   "<Option name=\"autoTrigger\" value=\"\"/><Opt/>"
                                   "<Option name=\"triggersNeeded\" value=\"3\"/></Options><Triggers>"
+                                  "<Trigger id=\"GPS:GPS:Data:4\"/></Triggers></TriggerSet>"
+                                  "<TriggerSet><Options><Option name=\"triggersNeeded\" value=\"3\"/></Options>"
+                                  "<Triggers>"
                                   "<Trigger id=\"\"/><Trigger id=\"GPS:GPS:Data\"/><Trigger id=\"GPS:GPS:Data:4:5\"/>"
                                   "<Trigger id=\"Gps:GPS:Data:4\"/><Trigger id=\"GPS:Gps:Data:4\"/>"
                                   "<Trigger id=\"GPS:GPS:data:4\"/><Trig/><Trigger id=\"GPS:GPS:Data:4\"/>"
@@ -290,6 +301,10 @@ TEST(CatalogueLoadingTest, EveryFaultIsReportedAndOnlyItsElementSkipped) {
       dir + "Missing.xml: Module \"CAN\": File was not found",
       dir + "Broken.xml: Module \"Base\": Start-end tags mismatch at byte 35",
       dir + "Other.xml: Module \"Audio\": no Module element",
+      dir + "Trailing.xml: Module \"NMEA\": text outside the document element at byte " +
+          std::to_string(sound.size()),
+      dir + "Twice.xml: Module \"Spray\": second document element at byte " + std::to_string(sound.size() + 1),
+      dir + "Twin.xml: Module \"NTrip\": attribute \"identifier\" given twice at byte 9",
   };
   EXPECT_EQ(catalogue.LoadProblems(), expected);
   std::string joined;

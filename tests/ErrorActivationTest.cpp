@@ -116,15 +116,18 @@ TEST(ErrorActivation, RaisesAndClearsDependentsDepthFirst) {
 TEST(ErrorActivation, FollowsTheRulesOfTriggerSets) {
   SyntheticError eitherOf = TriggeredBy({0});
   eitherOf.triggerSets.push_back({{1}, true, 1});
-  // 2 needs both 0 and 1; 3's set is not automatic; 4 has two sets, {0} and {1}.
-  Catalogue catalogue({{}, {}, TriggeredBy({0, 1}, true, 2), TriggeredBy({0}, false), eitherOf});
+  SyntheticError alsoManual = TriggeredBy({0});
+  alsoManual.triggerSets.push_back({{1}, false, 1});
+  // 2 needs both 0 and 1; 3's set is not automatic; 4 has two sets, {0} and
+  // {1}; 5 has an automatic set {0} and one {1} that is not.
+  Catalogue catalogue({{}, {}, TriggeredBy({0, 1}, true, 2), TriggeredBy({0}, false), eitherOf, alsoManual});
 
   catalogue.Raise(0);
-  EXPECT_EQ(catalogue.Heard(), "+0 +4");
+  EXPECT_EQ(catalogue.Heard(), "+0 +4 +5");
   catalogue.Raise(1);
   EXPECT_EQ(catalogue.Heard(), "+1 +2");
   catalogue.Clear(0);
-  EXPECT_EQ(catalogue.Heard(), "-0 -2");  // 4 stays: its set {1} still holds
+  EXPECT_EQ(catalogue.Heard(), "-0 -2 -5");  // 4 stays: its set {1} still holds
   // Once neither of its sets holds, 4 falls too.
   catalogue.Clear(1);
   EXPECT_EQ(catalogue.Heard(), "-1 -4");
@@ -135,6 +138,27 @@ TEST(ErrorActivation, FollowsTheRulesOfTriggerSets) {
   catalogue.Raise(0);
   catalogue.Clear(0);
   EXPECT_TRUE(catalogue[3].IsActive());
+  catalogue.Heard();
+
+  // An error raised by its component: a trigger that stands only in a set
+  // that is not automatic leaves it alone...
+  catalogue.Raise(5);
+  catalogue.Raise(1);
+  catalogue.Clear(1);
+  EXPECT_EQ(catalogue.Heard(), "+5 +1 +4 -1 -4");
+  // ... an automatic set without the cleared trigger keeps it raised (4), and
+  // it falls when its every automatic set holds the trigger and fails (5).
+  catalogue.Raise(4);
+  catalogue.Raise(0);
+  catalogue.Clear(0);
+  EXPECT_EQ(catalogue.Heard(), "+4 +0 -0 -5");
+  // Naming an error that its triggers raised makes the raise its component's.
+  catalogue.Clear(4);
+  catalogue.Raise(0);
+  catalogue.Raise(4);
+  catalogue.Clear(0);
+  EXPECT_EQ(catalogue.Heard(), "-4 +0 +4 +5 -0 -5");
+  EXPECT_TRUE(catalogue[4].IsActive());
 }
 
 TEST(ErrorActivation, SilentRaiseChangesOnlyTheErrorItself) {

@@ -26,8 +26,12 @@ TEST(ErrorPatterns, MissingOrMalformedFileGivesEmptyTable) {
   EXPECT_TRUE(CErrorPatterns(directory.Path()).Patterns().empty());
   EXPECT_EQ(CErrorPatterns(directory.Path()).GetFixedCode({}), "");
 
-  directory.Write("ErrorPatterns.xml", "<Patterns><pattern fixedCode='P1'/>");
-  EXPECT_TRUE(CErrorPatterns(directory.Path()).Patterns().empty());
+  for (const char* malformed : {"<Patterns><pattern fixedCode='P1'/>",
+                                "<Patterns><pattern fixedCode='P1' fixedCode='P2'/></Patterns>",
+                                "<Patterns><pattern fixedCode='P1'/></Patterns><Patterns/>"}) {
+    directory.Write("ErrorPatterns.xml", malformed);
+    EXPECT_TRUE(CErrorPatterns(directory.Path()).Patterns().empty()) << malformed;
+  }
 
   // The name is appended as it is: without the trailing "/" another file is meant.
   directory.Write("ErrorPatterns.xml", "<Patterns><pattern fixedCode='P1'/></Patterns>");

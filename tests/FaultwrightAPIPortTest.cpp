@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -82,10 +83,86 @@ TEST_F(FaultwrightAPIPortTest, QueuesWhileTheServiceIsAbsentAndSendsTheQueueBehi
   StartService();
   AwaitReconnection();
   // The request in hand goes first; the queued raise of it is then found done.
+  // The request in hand goes first; the older clear of the same key, which
+  // it replaced, is not sent after it.
   EXPECT_EQ(client.RaiseError(kVoltage), 1);
   EXPECT_EQ(client.PendingCount(), 0u);
-  EXPECT_EQ(service_->CollectFor(300), (Lines{"notify RaiseError 131641 3 0", "notify RaiseError 68664 11 0",
-                                              "notify ClearError 131641 3"}));
+  EXPECT_EQ(service_->CollectFor(300), (Lines{"notify RaiseError 131641 3 0", "notify RaiseError 68664 11 0"}));
+}
+
+TEST_F(FaultwrightAPIPortTest, TheServiceEndsWithTheLastRequestForEachKey) {
+  CFaultwrightAPI client;
+  // Raised while the service is down, cleared once it is back: cleared.
+  EXPECT_EQ(client.RaiseError(kSatellites), -1);
+  StartService();
+  AwaitReconnection();
+  EXPECT_EQ(client.ClearError(kSatellites), 1);
+  EXPECT_EQ(client.PendingCount(), 0u);
+  EXPECT_EQ(service_->CollectFor(200), Lines{"notify ClearError 68664 11"});
+
+  // Raised, cleared while the service is down, raised again once it is back:
+  // raised, and the stale clear never follows.
+  EXPECT_EQ(client.RaiseError(kVoltage), 1);
+  EXPECT_EQ(service_->Collect(2).size(), 2u);
+  service_.reset();
+  EXPECT_EQ(client.ClearError(kVoltage), -1);
+  StartService();
+  AwaitReconnection();
+  EXPECT_EQ(client.RaiseError(kVoltage), 0);
+  EXPECT_EQ(client.PendingCount(), 0u);
+  EXPECT_EQ(client.ClearError(kSatellites), 0);  // a flush now would send what is still queued
+  EXPECT_EQ(service_->CollectFor(200), Lines{});
+}
+
+TEST_F(FaultwrightAPIPortTest, AServiceThatLeftIsSeenBehindItsUnreadCallbacks) {
+  StartService();
+  int deletions = 0;
+  auto* callback = new NotifyCallback(&deletions);
+  CFaultwrightAPI client;
+  client.SetNotifyCallback(callback);
+  EXPECT_EQ(service_->Collect(1), Lines{"request_callback cb_error_notify"});
+  BListC args;
+  args.Add(0x010C38);
+  args.Add(11);
+  EXPECT_EQ(service_->Server().SendCallback("cb_error_notify", &args), 1);
+  service_.reset();
+  // The callback waits unread ahead of the service's end; the raise must not
+  // be taken for delivered, and the callback is still handed on.
+  EXPECT_EQ(client.RaiseError(kSatellites), -1);
+  EXPECT_EQ(client.PendingCount(), 1u);
+  EXPECT_EQ(client.ProcessMessages(false), 1);
+  EXPECT_EQ(callback->seen, "cb_error_notify 68664 11;");
+  StartService();
+  AwaitReconnection();
+  EXPECT_EQ(client.ClearError(kVoltage), 1);
+  EXPECT_EQ(service_->Collect(3), (Lines{"request_callback cb_error_notify", "notify ClearError 131641 3",
+                                         "notify RaiseError 68664 11 0"}));
+  client.SetNotifyCallback(nullptr);
+  EXPECT_EQ(deletions, 1);
+}
+
+TEST_F(FaultwrightAPIPortTest, AServiceThatNeverAcceptsHoldsNoRequestLong) {
+  using Clock = std::chrono::steady_clock;
+  auto start = Clock::now();
+  {
+    FaultwrightTest::StuckService stuck(CFaultwrightAPI::kServicePort);
+    ASSERT_TRUE(stuck.Stuck());
+    CFaultwrightAPI client;
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(Socket::kConnectTimeoutMs + 500));
+  }
+
+  // A long-lived client that reconnects from inside a request.
+  StartService();
+  CFaultwrightAPI client;
+  ASSERT_TRUE(client.IsConnected());
+  service_.reset();
+  FaultwrightTest::StuckService stuck(CFaultwrightAPI::kServicePort);
+  ASSERT_TRUE(stuck.Stuck());
+  AwaitReconnection();
+  start = Clock::now();
+  EXPECT_EQ(client.RaiseError(kSatellites), -1);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(Socket::kReconnectTimeoutMs + 100));
 }
 
 TEST_F(FaultwrightAPIPortTest, AQueuedRequestThatIsSentDirectlyIsNotSentTwice) {
@@ -134,6 +211,11 @@ TEST_F(FaultwrightAPIPortTest, NotifyCallbackIsRegisteredOnceAndReceivesTheServi
     EXPECT_EQ(service_->Server().SendCallback("cb_error_notify", &args), 1);
     EXPECT_EQ(client.ProcessMessages(true), 1);
     EXPECT_EQ(second->seen, "cb_error_notify 68664 11;");
+
+    // A client that holds no callback asks for it also when given none.
+    CFaultwrightAPI other;
+    other.SetNotifyCallback(nullptr);
+    EXPECT_EQ(service_->Collect(2), (Lines{"request_callback cb_error_notify", "request_callback cb_error_notify"}));
   }
   // The client leaves the callback it holds at its end to its user.
   EXPECT_EQ(deletions, 1);

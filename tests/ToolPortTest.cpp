@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "Platform/MPI/Socket.h"
 #include "Support/TestService.h"
 #include "Support/TestSupport.h"
 
@@ -133,6 +135,14 @@ TEST_F(ToolPortTest, SaysSoWhenTheServiceIsNotReachable) {
   Expect({"-c", "Spray", "Treatments", "End of the Line", "20"}, 0, "",
          "diagnostic service not reachable: request not delivered\n");
   Expect({"-M"}, 0, Run({"-M"}).out, "");
+
+  // A service that listens but never takes the connection is not reachable either.
+  FaultwrightTest::StuckService stuck(kServicePort);
+  ASSERT_TRUE(stuck.Stuck());
+  const auto start = std::chrono::steady_clock::now();
+  Expect({"Spray", "Treatments", "End of the Line", "20"}, 0, "",
+         "diagnostic service not reachable: request not delivered\n");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(Socket::kConnectTimeoutMs + 1000));
 }
 
 }  // namespace

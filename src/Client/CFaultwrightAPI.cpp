@@ -22,6 +22,11 @@ int CFaultwrightAPI::ClearError(const CErrorKey& key) {
 
 int CFaultwrightAPI::SendRequest(bool raise, int32_t code, int32_t type, bool queueing) {
   const std::pair<int32_t, int32_t> key(code, type);
+  // The caller's newest word on a key replaces what it asked before: a stale
+  // request flushed after this one would undo it in the service.
+  if (queueing) {
+    pending_.remove_if([code, type](const PendingRequest& older) { return older.code == code && older.type == type; });
+  }
   auto state = errorStates_.find(key);
   if (state != errorStates_.end() && state->second == raise) {
     if (queueing) FlushPending();
@@ -63,7 +68,7 @@ void CFaultwrightAPI::FlushPending() {
 }
 
 void CFaultwrightAPI::SetNotifyCallback(MPICallbackBase* callback) {
-  if (callback == notifyCallback_) return;  // deleting it would leave it dangling
+  if (callback != nullptr && callback == notifyCallback_) return;  // deleting it would leave it dangling
   if (notifyCallback_ == nullptr) {
     // The connection owns the registration; registering again replaces it.
     RequestCallback("cb_error_notify", new MPICallback<CFaultwrightAPI>(this, &CFaultwrightAPI::DispatchNotify));

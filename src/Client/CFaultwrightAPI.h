@@ -6,10 +6,13 @@
 // "ClearError" (code, type), and return 1 when sent, 0 when there was nothing to
 // do, and -1 when the service could not be reached: the request is then queued
 // and sent after a later request of the same client, behind it. The client
-// remembers what it last raised or cleared per key and does not repeat a request
-// that would change nothing. A request whose send fails is queued like one that
-// found no connection, and the key's remembered state is left as it was.
-// Requests still queued at destruction are lost.
+// remembers what it last delivered per key and does not repeat a request that
+// would change nothing. A request replaces the requests for its key still
+// queued, so whatever the order of requests and outages, the last notification
+// the service gets for a key is the last request made for it. A request whose
+// send fails is queued like one that found no connection, and the key's
+// remembered state is left as it was. Requests still queued at destruction are
+// lost.
 //
 // The notify callback receives the service's "cb_error_notify" callbacks, which
 // are delivered by ProcessMessages. The client takes a callback over when it is
@@ -46,7 +49,8 @@ class CFaultwrightAPI : public MPISocketClientC {
   virtual int ClearError(const CErrorKey& key);
 
   // Holds callback (null: none) for "cb_error_notify", deleting the one held
-  // before; asks the service for the callback when none was held.
+  // before; asks the service for the callback when none was held, also when
+  // callback is null.
   void SetNotifyCallback(MPICallbackBase* callback);
   // A suppressed client does nothing: every request returns 0.
   void SetSuppressed(bool suppressed) { suppressed_ = suppressed; }

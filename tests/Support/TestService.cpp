@@ -2,12 +2,14 @@
 
 #include <arpa/inet.h>
 #include <net/if.h>
+#include <poll.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 
@@ -49,13 +51,47 @@ std::vector<std::string> TestService::Collect(size_t count, int timeoutMs) {
   return received_;
 }
 
-bool SomethingListensOn(unsigned short port) {
-  int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (descriptor < 0) return false;
+namespace {
+
+sockaddr_in Loopback(unsigned short port) {
   sockaddr_in address = {};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+}  // namespace
+
+StuckService::StuckService(unsigned short port) : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_in address = Loopback(port);
+  int on = 1;
+  if (listener_ < 0 || setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+      bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener_, 0) != 0) {
+    return;
+  }
+  // Connections that the kernel takes on the service's behalf, until it takes
+  // no more: a non-blocking attempt that is still pending after a while.
+  for (int attempt = 0; attempt < 16 && !stuck_; ++attempt) {
+    int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (descriptor < 0) return;
+    queued_.push_back(descriptor);
+    if (connect(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) continue;
+    if (errno != EINPROGRESS) return;
+    pollfd writable = {descriptor, POLLOUT, 0};
+    stuck_ = poll(&writable, 1, 200) == 0;
+  }
+}
+
+StuckService::~StuckService() {
+  for (int descriptor : queued_) close(descriptor);
+  if (listener_ >= 0) close(listener_);
+}
+
+bool SomethingListensOn(unsigned short port) {
+  int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (descriptor < 0) return false;
+  sockaddr_in address = Loopback(port);
   bool connected = connect(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   close(descriptor);
   return connected;

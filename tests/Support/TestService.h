@@ -36,6 +36,24 @@ class TestService {
   std::vector<std::string> received_;
 };
 
+// A service that listens on 127.0.0.1:port but never accepts, its queue of
+// connections full: a connection attempt there is neither taken nor refused.
+class StuckService {
+ public:
+  explicit StuckService(unsigned short port);
+  ~StuckService();
+  StuckService(const StuckService&) = delete;
+  StuckService& operator=(const StuckService&) = delete;
+
+  // False when it could not listen or fill its queue.
+  bool Stuck() const { return stuck_; }
+
+ private:
+  int listener_;
+  std::vector<int> queued_;  // the connections that fill the queue
+  bool stuck_ = false;
+};
+
 // True when something accepts connections on 127.0.0.1:port.
 bool SomethingListensOn(unsigned short port);
 

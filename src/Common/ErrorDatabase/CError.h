@@ -62,6 +62,11 @@ class CError {
   // False when there is no time-out, else whether the deadline has passed.
   bool HasTimedOut() const;
 
+  // Whether the current raise came from the trigger sets alone: no RaiseError
+  // of the catalogue has named this error since it was raised.
+  bool IsRaisedByTriggers() const { return raisedByTriggers_; }
+  void SetRaisedByTriggers(bool raisedByTriggers) { raisedByTriggers_ = raisedByTriggers; }
+
   // Set when the catalogue's RaiseError or ClearError named this error since
   // the last top-level update.
   bool HasChanged() const { return changed_; }
@@ -87,7 +92,8 @@ class CError {
   bool IsLinkedTo(const CError* other) const { return IsTriggeredBy(other) || HasDependent(other); }
   bool HasLinkingMode(EErrorLinking mode) const;
 
-  // Live state. Raise and Clear change this error; unless silent they tell the
+  // Live state. Raise and Clear change this error (a Raise is the error's own,
+  // not one of its triggers: see IsRaisedByTriggers); unless silent they tell the
   // catalogue's listener and then every dependent, depth first. A raise also
   // starts the deadline when there is a time-out, silent or not.
   void Raise(bool silent);
@@ -95,9 +101,11 @@ class CError {
   // A trigger of this error became active: raises this error when one of its
   // automatic sets is satisfied with trigger and it is not active yet.
   void OnTriggerRaised(CError* trigger);
-  // A trigger of this error became inactive: clears this error when it has
-  // automatic sets, every one of them is unsatisfied without trigger, and it
-  // is active.
+  // A trigger of this error became inactive: clears this error when it is
+  // active, trigger stands in one of its automatic sets, and every automatic
+  // set is unsatisfied without trigger. A set that does not hold trigger keeps
+  // the error raised, unless its triggers alone raised it and the set is not
+  // satisfied.
   void OnTriggerCleared(CError* trigger);
 
  private:
@@ -119,6 +127,7 @@ class CError {
   std::string titleText_;
   bool visible_;
   bool active_ = false;
+  bool raisedByTriggers_ = false;
   bool fullScreen_;
   bool forceShutdown_;
   bool includeServiceNumber_;

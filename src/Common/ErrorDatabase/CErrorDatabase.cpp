@@ -294,31 +294,43 @@ void CErrorDatabase::LoadTriggerSet(Loading& loading, int index, const XMLNode& 
     }
     loading.pendingTriggerSets.push_back(
         {index, CTriggerSet(false, 1, eelDeep, etsParent), loading.pendingTriggers.size(), 0});
+    bool optionsSound = true;
     for (XMLNode child : setNode.Children()) {
       if (child.IsNamed("Options")) {
-        LoadTriggerSetOptions(loading, loading.pendingTriggerSets.back().triggerSet, child);
+        optionsSound &= LoadTriggerSetOptions(loading, loading.pendingTriggerSets.back().triggerSet, child);
       } else if (child.IsNamed("Triggers")) {
         LoadTriggerSetTriggers(loading, child);
       }
     }
-    loading.pendingTriggerSets.back().triggerCount =
-        loading.pendingTriggers.size() - loading.pendingTriggerSets.back().firstTrigger;
+    Loading::PendingTriggerSet& pending = loading.pendingTriggerSets.back();
+    if (!optionsSound) {
+      // Without the option the set would mean something else (fire on the
+      // first of three triggers, say): it is left out whole.
+      loading.pendingTriggers.resize(pending.firstTrigger);
+      loading.pendingTriggerSets.pop_back();
+      continue;
+    }
+    pending.triggerCount = loading.pendingTriggers.size() - pending.firstTrigger;
   }
 }
 
-void CErrorDatabase::LoadTriggerSetOptions(Loading& loading, CTriggerSet& triggerSet,
+bool CErrorDatabase::LoadTriggerSetOptions(Loading& loading, CTriggerSet& triggerSet,
                                            const XMLNode& optionsNode) {
+  bool sound = true;
   for (XMLNode option : optionsNode.Children()) {
     if (!option.IsNamed("Option")) {
       ReportProblem(loading.Where() + Misplaced(option, "Options", "Option"));
+      sound = false;
       continue;
     }
     const char* name = PlainAttribute(option, "name", "");
     const char* value = PlainAttribute(option, "value", "");
     if (*name == '\0') {
       ReportProblem(loading.Where() + "Option without name");
+      sound = false;
     } else if (*value == '\0') {
       ReportProblem(loading.Where() + "Option " + Quoted(name) + " without value");
+      sound = false;
     } else if (std::strcmp(name, "autoTrigger") == 0) {
       triggerSet.SetAutoTrigger(ErrorAttributes::IsYes(value));
     } else if (std::strcmp(name, "triggersNeeded") == 0) {
@@ -333,6 +345,7 @@ void CErrorDatabase::LoadTriggerSetOptions(Loading& loading, CTriggerSet& trigge
       triggerSet.SetFullScreen(ErrorAttributes::IsYes(value));
     }
   }
+  return sound;
 }
 
 void CErrorDatabase::LoadTriggerSetTriggers(Loading& loading, const XMLNode& triggersNode) {

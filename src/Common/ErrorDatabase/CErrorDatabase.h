@@ -5,10 +5,11 @@
 // directory path ends in "/", or is empty for the working directory) and the
 // module files it lists, and builds one CError per valid Error element. A
 // faulty element is skipped whole, never half-trusted: the smallest element
-// that holds the fault (a Trigger, an Option, an Error, a SubModule or Problem
-// with all it holds, a Module entry) is left out, one line naming the file,
-// the element and the fault goes to standard error, and LoadProblems() keeps
-// the line. A trigger naming its own error gives the line
+// that holds the fault (a Trigger, the TriggerSet of a faulty Option, an Error,
+// a SubModule or Problem with all it holds, a Module entry) is left out, one
+// line naming the file, the element and the fault goes to standard error, and
+// LoadProblems() keeps the line; so does a file that is not well-formed XML,
+// which contributes nothing. A trigger naming its own error gives the line
 // "Error <id> links to itself"; a cycle of trigger references is reported the
 // same way but kept, with finite weights.
 //
@@ -91,7 +92,8 @@ class CErrorDatabase {
                      const Core::IO::XMLNode& subModuleNode);
   void LoadError(Loading& loading, uint32_t code, const Core::IO::XMLNode& errorNode);
   void LoadTriggerSet(Loading& loading, int index, const Core::IO::XMLNode& triggerSetsNode);
-  void LoadTriggerSetOptions(Loading& loading, CTriggerSet& triggerSet, const Core::IO::XMLNode& optionsNode);
+  // False when an Option was faulty: the set is then not to be trusted.
+  bool LoadTriggerSetOptions(Loading& loading, CTriggerSet& triggerSet, const Core::IO::XMLNode& optionsNode);
   void LoadTriggerSetTriggers(Loading& loading, const Core::IO::XMLNode& triggersNode);
   // Once every record exists and is indexed: links triggers and dependents.
   void ResolveTriggers(Loading& loading);

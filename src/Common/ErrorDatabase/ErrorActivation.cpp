@@ -50,6 +50,7 @@ bool CTriggerSet::IsUnsatisfiedWithout(const CError* error) const {
 }
 
 void CError::Raise(bool silent) {
+  raisedByTriggers_ = false;
   MarkRaised(silent);
   if (!silent) Propagate(&CError::FollowTriggerRaised);
 }
@@ -83,25 +84,32 @@ bool CError::FollowTriggerRaised(CError* trigger) {
   bool satisfied = std::any_of(triggerSets_.begin(), triggerSets_.end(), [trigger](const CTriggerSet& set) {
     return set.AutoTrigger() && set.IsSatisfiedWith(trigger);
   });
-  if (satisfied) MarkRaised(false);
+  if (satisfied) {
+    MarkRaised(false);
+    raisedByTriggers_ = true;
+  }
   return satisfied;
 }
 
 bool CError::FollowTriggerCleared(CError* trigger) {
   if (!active_) return false;
-  // Every automatic set must have lost its footing. A set that does not hold
-  // trigger keeps the error raised only while it is satisfied by itself:
-  // otherwise an error with two sets would stay raised for good once the
-  // triggers of both had gone.
-  bool anyAutomatic = false;
+  // Only an automatic set that holds trigger can clear the error, and every
+  // automatic set must have lost its footing. A set that does not hold trigger
+  // keeps an error that its component raised; one that its triggers alone
+  // raised it keeps only while it is still satisfied, or such an error would
+  // stay raised for good once the triggers of two sets had gone.
+  bool anyHolding = false;
   for (const CTriggerSet& set : triggerSets_) {
     if (!set.AutoTrigger()) continue;
-    bool unsatisfied = set.Contains(trigger) ? set.IsUnsatisfiedWithout(trigger) : !IsSatisfied(set);
-    if (!unsatisfied) return false;
-    anyAutomatic = true;
+    if (set.Contains(trigger)) {
+      if (!set.IsUnsatisfiedWithout(trigger)) return false;
+      anyHolding = true;
+    } else if (!raisedByTriggers_ || IsSatisfied(set)) {
+      return false;
+    }
   }
-  if (anyAutomatic) MarkCleared(false);
-  return anyAutomatic;
+  if (anyHolding) MarkCleared(false);
+  return anyHolding;
 }
 
 void CError::Propagate(bool (CError::*follow)(CError* trigger)) {

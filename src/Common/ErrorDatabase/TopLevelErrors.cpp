@@ -127,7 +127,11 @@ void CErrorDatabase::RaiseError(unsigned code, int type, bool silent) {
   CError* error = FindError(code, type);
   if (error == nullptr) return;
   error->SetChanged(true);
-  if (!error->IsActive()) error->Raise(silent);
+  if (!error->IsActive()) {
+    error->Raise(silent);
+  } else {
+    error->SetRaisedByTriggers(false);  // now its component's own raise too
+  }
 }
 
 void CErrorDatabase::ClearError(unsigned code, int type, bool silent) {

@@ -3,7 +3,7 @@
 MPISocketClientC::MPISocketClientC(bool reconnect) : reconnect_(reconnect) {}
 
 int MPISocketClientC::VerifyConnection() {
-  if (PeerStillConnected()) return 1;
+  if (StillConnected()) return 1;
   if (!reconnect_ || !HasAddress()) return 0;
   if (std::chrono::steady_clock::now() - LastConnectAttempt() < kReconnectInterval) return 0;
   return Reconnect() ? 1 : 0;

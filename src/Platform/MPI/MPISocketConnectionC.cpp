@@ -77,8 +77,16 @@ bool MPISocketConnectionC::SendMessageElement(BElementC* element) {
 }
 
 int MPISocketConnectionC::ReceiveMessage(bool wait) {
-  if (!IsConnected()) return -1;
+  if (!IsConnected() && held_.empty()) return -1;
   if (receiving_) return 0;
+  if (!held_.empty()) {
+    std::vector<std::unique_ptr<BDictionaryC>> held = std::move(held_);
+    held_.clear();
+    receiving_ = true;
+    for (std::unique_ptr<BDictionaryC>& message : held) MessageReceived(message.release());
+    receiving_ = false;
+    return static_cast<int>(held.size());
+  }
   if (wait && !WaitForData(timeoutMs_)) return IsConnected() ? 0 : -1;
   receiving_ = true;
   int handled = 0;
@@ -132,7 +140,18 @@ bool MPISocketConnectionC::SendTyped(const char* type, const std::string& name, 
   return SendMessage(&encoder);
 }
 
-int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size) {
+bool MPISocketConnectionC::StillConnected() {
+  if (!PeerHungUp()) return true;
+  // A callback that asks is handled from the read buffer, which must not be
+  // read into again.
+  while (!receiving_ && IsConnected()) {
+    int size = DataReceived();  // loses the connection at the peer's end
+    if (size <= 0 || DecodeReceived(ReceivedData(), static_cast<size_t>(size), true) < 0) break;
+  }
+  return PeerStillConnected();  // loses what is left of the connection
+}
+
+int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size, bool hold) {
   int handled = 0;
   while (size > 0) {
     size_t used = 0;
@@ -145,6 +164,10 @@ int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size) {
       return -1;
     }
     if (result == BDecoderC::kNeedMore) break;
+    if (hold) {
+      held_.push_back(std::move(message));
+      continue;
+    }
     MessageReceived(message.release());
     ++handled;
     if (!IsConnected()) return -1;  // the handler closed the connection

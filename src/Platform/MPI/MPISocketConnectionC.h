@@ -14,7 +14,8 @@
 //
 // Sends return true when the whole message was written; a failed send loses the
 // connection. Receives return the number of messages handled, or -1 when the
-// connection is closed or lost (bytes that make no message lose it too).
+// connection is closed or lost (bytes that make no message lose it too);
+// messages that arrived before the peer closed are handled all the same.
 //
 // The virtual functions continue Socket's in an order that the layer's binary
 // interface fixes.
@@ -26,6 +27,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "Platform/MPI/BDecoderC.h"
 #include "Platform/MPI/MPICallbackBase.h"
@@ -91,10 +93,14 @@ class MPISocketConnectionC : public Socket {
  protected:
   // What MessageReceived does with a message, for derived classes that keep it.
   int HandleMessage(const BDictionaryC& message);
-  // Hands every message that bytes complete to MessageReceived: how many, or
-  // -1 when the bytes make no message (the connection is then lost) or the
-  // handler closed the connection.
-  int DecodeReceived(const char* bytes, size_t size);
+  // Whether a message sent now would reach a peer that is still there. A peer
+  // that has closed is seen at once, also behind messages not read yet: those
+  // are read and kept for the next ReceiveMessage, and the connection is lost.
+  bool StillConnected();
+  // Hands every message that bytes complete to MessageReceived, or keeps it in
+  // held_ when hold: how many, or -1 when the bytes make no message (the
+  // connection is then lost) or the handler closed the connection.
+  int DecodeReceived(const char* bytes, size_t size, bool hold = false);
 
  private:
   // Sends {"args": args, "name": name, "type": type}; no "args" when null.
@@ -104,6 +110,7 @@ class MPISocketConnectionC : public Socket {
   std::set<std::string> requestedOfPeer_;  // registrations asked for on this connection
   std::set<std::string> requestedByPeer_;
   BDecoderC decoder_;
+  std::vector<std::unique_ptr<BDictionaryC>> held_;  // arrived before the peer closed, not yet handled
   int timeoutMs_ = -1;
   bool receiving_ = false;  // a callback that receives again must not reuse the read buffer
 };

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -29,8 +30,17 @@ void SendWithoutDelay(int descriptor) {
   (void)setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
-// A connected non-blocking stream descriptor for address, or -1.
-int ConnectTo(const sockaddr* address, socklen_t size, int timeoutMs) {
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds from now until deadline, 0 once it has passed.
+int MillisecondsUntil(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// A connected non-blocking stream descriptor for address, or -1 when refused
+// or not accepted by deadline.
+int ConnectTo(const sockaddr* address, socklen_t size, Clock::time_point deadline) {
   int descriptor = socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (descriptor < 0) return -1;
   if (connect(descriptor, address, size) != 0) {
@@ -41,7 +51,7 @@ int ConnectTo(const sockaddr* address, socklen_t size, int timeoutMs) {
     pollfd writable = {descriptor, POLLOUT, 0};
     int error = 0;
     socklen_t errorSize = sizeof error;
-    if (PollRetrying(&writable, 1, timeoutMs) != 1 ||
+    if (PollRetrying(&writable, 1, MillisecondsUntil(deadline)) != 1 ||
         getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &errorSize) != 0 || error != 0) {
       close(descriptor);
       return -1;
@@ -54,23 +64,23 @@ int ConnectTo(const sockaddr* address, socklen_t size, int timeoutMs) {
 // "localhost" always names this machine's loopback addresses (RFC 6761), so it
 // is not looked up: the name service would cost every short-lived client a
 // dozen file reads.
-int ConnectToLoopback(unsigned short port, int timeoutMs) {
+int ConnectToLoopback(unsigned short port, Clock::time_point deadline) {
   sockaddr_in ipv4 = {};
   ipv4.sin_family = AF_INET;
   ipv4.sin_port = htons(port);
   ipv4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int descriptor = ConnectTo(reinterpret_cast<const sockaddr*>(&ipv4), sizeof ipv4, timeoutMs);
+  int descriptor = ConnectTo(reinterpret_cast<const sockaddr*>(&ipv4), sizeof ipv4, deadline);
   if (descriptor >= 0) return descriptor;
   sockaddr_in6 ipv6 = {};
   ipv6.sin6_family = AF_INET6;
   ipv6.sin6_port = htons(port);
   ipv6.sin6_addr = in6addr_loopback;
-  return ConnectTo(reinterpret_cast<const sockaddr*>(&ipv6), sizeof ipv6, timeoutMs);
+  return ConnectTo(reinterpret_cast<const sockaddr*>(&ipv6), sizeof ipv6, deadline);
 }
 
-// Tries each address of host in turn.
-int ConnectToHost(const std::string& host, unsigned short port, int timeoutMs) {
-  if (host == "localhost") return ConnectToLoopback(port, timeoutMs);
+// Tries each address of host in turn, all by one deadline.
+int ConnectToHost(const std::string& host, unsigned short port, Clock::time_point deadline) {
+  if (host == "localhost") return ConnectToLoopback(port, deadline);
   addrinfo hints = {};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -79,7 +89,7 @@ int ConnectToHost(const std::string& host, unsigned short port, int timeoutMs) {
   if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses) != 0) return -1;
   int descriptor = -1;
   for (const addrinfo* address = addresses; address != nullptr && descriptor < 0; address = address->ai_next) {
-    descriptor = ConnectTo(address->ai_addr, address->ai_addrlen, timeoutMs);
+    descriptor = ConnectTo(address->ai_addr, address->ai_addrlen, deadline);
   }
   freeaddrinfo(addresses);
   return descriptor;
@@ -92,13 +102,19 @@ Socket::Socket() = default;
 Socket::~Socket() { Close(); }
 
 bool Socket::Connect(const std::string& host, unsigned short port, int timeoutMs) {
-  Close();
   hasAddress_ = true;
   host_ = host;
   port_ = port;
-  connectTimeoutMs_ = timeoutMs;
-  lastConnectAttempt_ = std::chrono::steady_clock::now();
-  descriptor_ = ConnectToHost(host, port, timeoutMs);
+  // A service that listens but never accepts would hold a wait without limit
+  // for good: its queue of connections is full and the handshake never ends.
+  connectTimeoutMs_ = timeoutMs >= 0 ? timeoutMs : kConnectTimeoutMs;
+  return ConnectWithin(connectTimeoutMs_);
+}
+
+bool Socket::ConnectWithin(int timeoutMs) {
+  Close();
+  lastConnectAttempt_ = Clock::now();
+  descriptor_ = ConnectToHost(host_, port_, lastConnectAttempt_ + std::chrono::milliseconds(timeoutMs));
   if (descriptor_ < 0) return false;
   Connected();
   return true;
@@ -132,7 +148,7 @@ bool Socket::Accept(int descriptor) {
   return true;
 }
 
-bool Socket::Reconnect() { return hasAddress_ && Connect(host_, port_, connectTimeoutMs_); }
+bool Socket::Reconnect() { return hasAddress_ && ConnectWithin(std::min(connectTimeoutMs_, kReconnectTimeoutMs)); }
 
 void Socket::Connected() {}
 
@@ -185,14 +201,11 @@ bool Socket::SendBytes(const std::string& data) {
 }
 
 bool Socket::WaitForData(int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     if (descriptor_ < 0) return false;  // the extra reader's handler may have closed it
     int wait = timeoutMs;
-    if (timeoutMs >= 0) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
-    }
+    if (timeoutMs >= 0) wait = MillisecondsUntil(deadline);
     pollfd descriptors[2] = {{descriptor_, POLLIN, 0}, {GetExtraReader(), POLLIN, 0}};
     int ready = PollRetrying(descriptors, descriptors[1].fd >= 0 ? 2 : 1, wait);
     if (ready < 0) return false;
@@ -206,13 +219,16 @@ bool Socket::WaitForData(int timeoutMs) {
 }
 
 bool Socket::PeerStillConnected() {
-  if (descriptor_ < 0) return false;
-  char byte;
-  ssize_t count;
-  do {
-    count = recv(descriptor_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-  } while (count < 0 && errno == EINTR);
-  if (count > 0 || (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return true;
-  Lose();
+  if (!PeerHungUp()) return true;
+  if (IsConnected()) Lose();
   return false;
+}
+
+bool Socket::PeerHungUp() const {
+  if (descriptor_ < 0) return true;
+  // POLLRDHUP: the peer's end of the stream has arrived, also when data sent
+  // before it is still unread. A connection that cannot be looked at is not
+  // trusted with a message either.
+  pollfd peer = {descriptor_, POLLRDHUP, 0};
+  return PollRetrying(&peer, 1, 0) != 0;
 }

@@ -19,6 +19,11 @@
 class Socket {
  public:
   static constexpr int kSendTimeoutMs = 5000;
+  // The longest a Connect waits for the peer to take the connection.
+  static constexpr int kConnectTimeoutMs = 2000;
+  // The longest a Reconnect waits: it runs inside a request of the socket's
+  // user, which must not be held up.
+  static constexpr int kReconnectTimeoutMs = 50;
   static constexpr size_t kReadChunkBytes = 64 * 1024;
 
   Socket();
@@ -27,8 +32,8 @@ class Socket {
   Socket& operator=(const Socket&) = delete;
 
   // Connects to host:port, trying each address of host in turn, and calls
-  // Connected() on success. timeoutMs bounds the wait of each attempt; -1 waits
-  // until connected or refused. The address is kept for Reconnect.
+  // Connected() on success. timeoutMs bounds the wait of the whole attempt; -1
+  // waits kConnectTimeoutMs. The address is kept for Reconnect.
   bool Connect(const std::string& host, unsigned short port, int timeoutMs);
   // Closes the connection, if one is open; calls no hook.
   void Close();
@@ -42,7 +47,8 @@ class Socket {
   virtual void Idle();
   // Adopts a connected descriptor, closing what was open, and calls Connected().
   virtual bool Accept(int descriptor);
-  // Connects again to the address of the last Connect, with its timeout.
+  // Connects again to the address of the last Connect, waiting no longer than
+  // its timeout nor than kReconnectTimeoutMs.
   virtual bool Reconnect();
   // Called once a connection is established.
   virtual void Connected();
@@ -69,9 +75,12 @@ class Socket {
   // reader meanwhile. False when the time ran out (Idle() was called) or the
   // wait failed.
   bool WaitForData(int timeoutMs);
-  // Looks, without consuming anything, whether the peer has closed or reset
-  // the connection; a connection found dead is lost.
+  // Looks, without waiting or consuming anything, whether the peer has closed
+  // or reset the connection, also behind data not read yet; a connection found
+  // dead is lost.
   bool PeerStillConnected();
+  // The same look, which loses nothing: true also when no connection is open.
+  bool PeerHungUp() const;
   const char* ReceivedData() const { return received_.data(); }
   // What DataReceived does, reading at most limit bytes.
   int ReceiveUpTo(size_t limit);
@@ -79,11 +88,14 @@ class Socket {
   void Lose();
 
  private:
+  // Connects to the kept address, waiting at most timeoutMs.
+  bool ConnectWithin(int timeoutMs);
+
   int descriptor_ = -1;
   bool hasAddress_ = false;
   std::string host_;
   unsigned short port_ = 0;
-  int connectTimeoutMs_ = -1;
+  int connectTimeoutMs_ = kConnectTimeoutMs;
   std::chrono::steady_clock::time_point lastConnectAttempt_;
   std::vector<char> received_;
 };

@@ -2,8 +2,107 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 namespace Core {
 namespace IO {
+
+namespace {
+
+// The file is read as a fragment, so that text beside the document element
+// stays in the tree to be seen; pugixml drops it otherwise.
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_fragment;
+
+std::string At(const pugi::xml_node& node) { return " at byte " + std::to_string(node.offset_debug()); }
+
+// Whether two names are equal; names are short, so a call to strcmp would cost
+// more than the comparison.
+bool SameName(const char* left, const char* right) {
+  while (*left != '\0' && *left == *right) {
+    ++left;
+    ++right;
+  }
+  return *left == *right;
+}
+
+// Finds an element that gives one attribute twice, which pugixml lets pass
+// (the first would silently win). The walk visits every node, so it must cost
+// little beside the parse: an element with fewer than two attributes is passed
+// over before any name is read, and the few names of the others are compared
+// pair by pair. Only an element with very many attributes has its names
+// sorted.
+class RepeatedAttributeCheck : public pugi::xml_tree_walker {
+ public:
+  // Empty when no element repeats an attribute.
+  const std::string& Problem() const { return problem_; }
+
+  bool for_each(pugi::xml_node& node) override {
+    pugi::xml_attribute first = node.first_attribute();
+    if (!first) return true;
+    pugi::xml_attribute next = first.next_attribute();
+    if (!next) return true;
+    const char* names[kFewNames];
+    names[0] = first.name();
+    size_t count = 1;
+    do {
+      const char* name = next.name();
+      for (size_t i = 0; i < count; ++i) {
+        if (SameName(names[i], name)) return Found(node, name);
+      }
+      if (count == kFewNames) {
+        const char* twice = RepeatedAmongMany(first);
+        return twice == nullptr || Found(node, twice);
+      }
+      names[count++] = name;
+      next = next.next_attribute();
+    } while (next);
+    return true;
+  }
+
+ private:
+  static constexpr size_t kFewNames = 16;
+
+  // Records the problem; false, which ends the walk.
+  bool Found(const pugi::xml_node& node, const char* name) {
+    problem_ = "attribute \"" + std::string(name) + "\" given twice" + At(node);
+    return false;
+  }
+
+  // A name that stands twice among first and the attributes after it, or null.
+  static const char* RepeatedAmongMany(pugi::xml_attribute first) {
+    std::vector<const char*> names;
+    for (pugi::xml_attribute attribute = first; attribute; attribute = attribute.next_attribute()) {
+      names.push_back(attribute.name());
+    }
+    std::sort(names.begin(), names.end(),
+              [](const char* left, const char* right) { return std::strcmp(left, right) < 0; });
+    auto twice = std::adjacent_find(names.begin(), names.end(), SameName);
+    return twice != names.end() ? *twice : nullptr;
+  }
+
+  std::string problem_;
+};
+
+// Why a tree that pugixml built is not well-formed XML, which pugixml does not
+// check: more than one document element, text outside it, an attribute given
+// twice. Empty when it is; a document without any element is left to
+// pugixml's own reason.
+std::string WellFormedProblem(pugi::xml_document& document) {
+  int elements = 0;
+  for (pugi::xml_node node : document.children()) {
+    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
+      return "text outside the document element" + At(node);
+    }
+    if (node.type() == pugi::node_element && ++elements == 2) return "second document element" + At(node);
+  }
+  RepeatedAttributeCheck check;
+  document.traverse(check);
+  return check.Problem();
+}
+
+}  // namespace
 
 bool XMLDocument::Parse(const std::string& path) {
   // Only a regular file is read: a directory's size reads as 2^63 - 1, which the
@@ -15,11 +114,14 @@ bool XMLDocument::Parse(const std::string& path) {
     parseError_ = "not a regular file";
     return false;
   }
-  pugi::xml_parse_result result = document_.load_file(path.c_str());
+  pugi::xml_parse_result result = document_.load_file(path.c_str(), kParseOptions);
   fileOpened_ = result.status != pugi::status_file_not_found && result.status != pugi::status_io_error;
+  if (result && !document_.document_element()) result = document_.load_file(path.c_str());
   if (result) {
-    parseError_.clear();
-    return true;
+    parseError_ = WellFormedProblem(document_);
+    if (parseError_.empty()) return true;
+    document_.reset();
+    return false;
   }
   // pugixml keeps what it read before the fault; a half document must not be trusted.
   document_.reset();

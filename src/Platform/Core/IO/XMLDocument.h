@@ -1,8 +1,10 @@
 // Core::IO::XMLDocument: an XML file parsed into memory.
 //
-// A document that could not be read or parsed is left empty: its root node has
-// no children, so Child("...") on it finds nothing (no partial tree survives a
-// parse error). The nodes handed out stay valid until the document is parsed
+// A document that could not be read or is not well-formed XML is left empty:
+// its root node has no children, so Child("...") on it finds nothing (no
+// partial tree survives a parse error). Well-formed includes what the parser
+// itself lets pass: one document element, no text outside it, no attribute
+// given twice on one element. The nodes handed out stay valid until the document is parsed
 // again or destroyed. Not copyable: nodes point into it.
 #ifndef FAULTWRIGHT_PLATFORM_CORE_IO_XMLDOCUMENT_H
 #define FAULTWRIGHT_PLATFORM_CORE_IO_XMLDOCUMENT_H
