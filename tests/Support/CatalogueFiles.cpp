@@ -1,5 +1,7 @@
 #include "Support/CatalogueFiles.h"
 
+#include <regex>
+
 namespace FaultwrightTest {
 
 std::string TopFile(const std::vector<std::pair<std::string, std::string>>& modules) {
@@ -41,6 +43,17 @@ std::string TriggerSetsElement(const std::vector<TriggerSetSpec>& sets) {
     text += "</Triggers></TriggerSet>";
   }
   return text + "</TriggerSets>";
+}
+
+std::string WithoutPlaces(const std::string& lines) {
+  static const std::regex place(":[0-9]+:[0-9]+: ");
+  return std::regex_replace(lines, place, ": ");
+}
+
+std::vector<std::string> WithoutPlaces(const std::vector<std::string>& lines) {
+  std::vector<std::string> result;
+  for (const std::string& line : lines) result.push_back(WithoutPlaces(line));
+  return result;
 }
 
 }  // namespace FaultwrightTest
