@@ -1,10 +1,17 @@
 // fwinspect as a black box: its report, export and check of configuration
 // directories, and its reading of a live database that the test owns, as the
 // diagnostic service would.
+#include <sys/ipc.h>
+#include <sys/sem.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -139,7 +146,31 @@ TEST(InspectorTest, CheckPassesTheSampleAndNamesEveryProblemOfABrokenConfigurati
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.err, "fwinspect: cannot read " + broken.Path() + "nowhere/FaultwrightConfig.xml: No such file or directory\n");
 }
-TEST(InspectorTest, BadArgumentsGiveAMessageAndStatusOne) {
+TEST(InspectorTest, HelpAndVersionAnswerAndBadArgumentsGiveAMessageAndStatusTwo) {
+  // Both programs answer the usual questions on standard output.
+  const std::pair<std::string, std::vector<std::string>> questions[] = {
+      {"fwinspect", {"--version"}}, {"fwservice", {"--version"}}, {"fwinspect", {"--help"}},
+      {"fwservice", {"--help"}},    {"fwinspect", {"help", "check"}}, {"fwinspect", {"check", "--he"}},
+  };
+  std::vector<std::string> answers;
+  for (const auto& [program, args] : questions) {
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ProcessResult answer = FaultwrightTest::RunProcess(FaultwrightTest::BuiltProgram(program), argv);
+    EXPECT_EQ(answer.status, 0) << program << " " << args[0];
+    EXPECT_EQ(answer.err, "");
+    answers.push_back(answer.out);
+  }
+  EXPECT_EQ(answers[0], "fwinspect (Faultwright) " + answers[1].substr(std::strlen("fwservice (Faultwright) ")));
+  EXPECT_TRUE(std::regex_match(answers[1], std::regex("fwservice \\(Faultwright\\) [0-9]+\\.[0-9]+\\.[0-9]+\n")));
+  EXPECT_EQ(answers[2].rfind("usage: fwinspect COMMAND", 0), 0u);
+  EXPECT_EQ(answers[3].rfind("usage: fwservice", 0), 0u);
+  EXPECT_EQ(answers[4].rfind("usage: fwinspect check DIR [--json]\n", 0), 0u);
+  EXPECT_EQ(answers[5], answers[4]);
+  // getopt_long's forms: a value after "=", an abbreviation.
+  EXPECT_EQ(Inspect({"active", kSampleConfig, "--wat=0"}).err,
+            "fwinspect: --watch needs a number of seconds above 0 and at most 86400, not \"0\"\n");
+
   ProcessResult help = Inspect({"help"});
   EXPECT_EQ(help.status, 0);
   for (const char* command : {"check DIR [--json]", "tree DIR [--all]", "list DIR", "export DIR FILE", "history [DIR] [--json]",
@@ -238,7 +269,11 @@ TEST_F(LiveInspection, ActiveShowsTheTreeAndSummariesInTextAndJson) {
   EXPECT_EQ(summary["shortTitle"], "GPS:GPS:Position Calculation:11.shortTitle");
   EXPECT_EQ(summary["solutions"], nlohmann::json({"GPS:GPS:No Data:9.solution"}));
   EXPECT_GT(summary["raised"], 0u);
+  EXPECT_TRUE(std::regex_match(summary["raisedAt"].get<std::string>(),
+                               std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z")))
+      << summary["raisedAt"];
   EXPECT_EQ(summary["cleared"], 0u);
+  EXPECT_TRUE(summary["clearedAt"].is_null());
   EXPECT_EQ(summary["raiseCount2"], 1u);
   EXPECT_EQ(summary["stateCode"], "00E0");
   EXPECT_EQ(summary["fixedCode"], "FIX-1");
@@ -275,7 +310,20 @@ TEST_F(LiveInspection, HistoryListsEveryRaisedErrorAndWatchRefreshesUntilInterru
   nlohmann::json summaries = nlohmann::json::parse(history.out);
   ASSERT_EQ(summaries.size(), 3u);
   std::vector<std::string> errors;
-  for (const nlohmann::json& summary : summaries) errors.push_back(summary["error"]);
+  for (const nlohmann::json& summary : summaries) {
+    errors.push_back(summary["error"]);
+    // Without a catalogue nothing is known of severity, flags and texts.
+    EXPECT_FALSE(summary.contains("severity") || summary.contains("visible") || summary.contains("problems"));
+  }
+  nlohmann::json catalogued = nlohmann::json::parse(Inspect({"history", config_, "--json"}).out);
+  ASSERT_EQ(catalogued.size(), 3u);
+  for (const nlohmann::json& summary : catalogued) {
+    EXPECT_EQ(summary["severity"], "Medium");
+    EXPECT_EQ(summary["problems"][0], "problem of " + summary["error"].get<std::string>().substr(8));
+  }
+  EXPECT_NE(Inspect({"history", config_}).out.find("\nGPS:GPS:No Data:9\n  severity:    Medium\n  flags:       visible "
+                                                   "shouldBeep\n"),
+            std::string::npos);
   std::sort(errors.begin(), errors.end());
   EXPECT_EQ(errors, (std::vector<std::string>{"GPS:GPS:No Data:9", "GPS:GPS:Position Calculation:11",
                                               "GPS:GPS:Usable Satellites:1"}));
@@ -290,12 +338,38 @@ TEST_F(LiveInspection, HistoryListsEveryRaisedErrorAndWatchRefreshesUntilInterru
   EXPECT_GE(std::count(watch.out.begin(), watch.out.end(), '\n'), 3) << watch.out;
   EXPECT_EQ(watch.out.find("\"stateCode\":\"00E0\""), watch.out.find("\"stateCode\""));
 
+  // Another process holds the lock: said so, not "not enabled".
+  const int semaphore = semget(ftok(".", 0x44), 0, 0);
+  sembuf take = {0, -1, SEM_UNDO};
+  sembuf give = {0, 1, SEM_UNDO};
+  ASSERT_EQ(semop(semaphore, &take, 1), 0);
+  ProcessResult locked = Inspect({"active", config_});
+  ASSERT_EQ(semop(semaphore, &give, 1), 0);
+  EXPECT_EQ(locked.status, 1);
+  EXPECT_NE(locked.err.find("fwinspect: the live error database here is locked by process " + std::to_string(getpid()) +
+                            "\n"),
+            std::string::npos)
+      << locked.err;
+
   live_.Owner().SetEnabled(false);
   ProcessResult disabled = Inspect({"active", config_});
   EXPECT_EQ(disabled.status, 1);
   EXPECT_EQ(disabled.err,
             "fwinspect: the live error database of the working directory is not enabled (is fwservice running "
             "here?)\n");
+}
+
+TEST(InspectorTest, AReaderWhereNoServiceRunsLeavesNothingBehind) {
+  TempDirectory here;
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"active", kSampleConfig}, {"history"}, {"decode", kSampleConfig, "0000"}}) {
+    ProcessResult result = Inspect(command, here.Path());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "fwinspect: no live error database here: is fwservice running in this directory?\n");
+  }
+  const key_t key = ftok(here.Path().c_str(), 0x44);
+  EXPECT_EQ(shmget(key, 0, 0), -1);
+  EXPECT_EQ(semget(key, 0, 0), -1);
 }
 
 TEST_F(LiveInspection, AReaderForgetsWhatWasActiveBeforeTheServiceStartedAgain) {
@@ -327,3 +401,78 @@ TEST_F(LiveInspection, AReaderForgetsWhatWasActiveBeforeTheServiceStartedAgain) 
 }
 
 }  // namespace
+
+TEST(InspectorTest, CheckNamesEveryMistakeWithItsLine) {
+  // One Error per line, after the Module and SubModule lines.
+  std::vector<std::string> problems;
+  Faultwright::ForEachProblem([&problems](uint32_t, const char* name) { problems.push_back(name); });
+  std::vector<std::string> lines = {"<Module>", "<SubModule identifier='GPS'>"};
+  auto add = [&lines](const std::string& name, const std::string& triggerSets = "", const std::string& attributes = "") {
+    lines.push_back(ErrorXml(name, attributes, triggerSets));
+    return static_cast<int>(lines.size());
+  };
+  auto name = [&problems](size_t problem, int type) { return problems[problem] + ":" + std::to_string(type); };
+  auto triggers = [](const std::vector<std::string>& names, const std::vector<std::string>& options = {}) {
+    return TriggerSetXml(options, names);
+  };
+  add(name(0, 0));
+  std::vector<std::pair<int, std::string>> expected = {
+      {add(name(0, 1), "", "identifier2='x'"), "The attribute 'identifier2' is not allowed"},
+      {add(name(0, 2), triggers({problems[0] + ":RootCauseUnknown"})), "is not a number and reads as 0"},
+      {add(name(0, 3), triggers({name(0, 0), name(0, 20)})), "which the catalogue does not hold"},
+      {add(name(0, 4), triggers({name(0, 0)}, {"triggersNeeded=2"})), "TriggerSet needs 2 triggers but holds 1"},
+  };
+  add(name(0, 5), triggers({name(0, 6)}));
+  // The loader reports a cycle at the error whose trigger closes it.
+  expected.push_back({add(name(0, 6), triggers({name(0, 5)})), "closes a cycle of trigger references"});
+  expected.push_back({add(name(0, 0)), "is defined again"});
+  expected.push_back({add(problems[0] + ":VoltageBelowNormalOrShortedLo"), "type is neither a type name nor a number"});
+  // Two ladders, each error triggered twice by the one below: the state code
+  // doubles with every step.
+  for (const auto& [problem, top, text] : {std::make_tuple(1, 14, "its state code reaches 8194 digits, more than the 4096"),
+                                            std::make_tuple(2, 8, "warning: its state code reaches 130 digits")}) {
+    for (int type = 0; type <= top; ++type) {
+      const int line = add(name(problem, type), type == 0 ? "" : triggers({name(problem, type - 1), name(problem, type - 1)}));
+      if (type == top) expected.push_back({line, text});
+    }
+  }
+  // A chain of 258 errors, 257 levels below its top.
+  for (int n = 0; n < 258; ++n) {
+    const int line = add(name(3 + n / 21, n % 21), n == 0 ? "" : triggers({name(3 + (n - 1) / 21, (n - 1) % 21)}));
+    if (n == 257) expected.push_back({line, "its trigger tree is 257 levels deep"});
+  }
+  // 401 errors in all (the second No Data:0 is one more record).
+  int beyond = 0;
+  for (int n = 0; lines.size() < 2 + 401; ++n) beyond = add(name(16 + n / 21, n % 21));
+  expected.push_back({beyond, "401 errors, but the live database holds only the first 400"});
+  std::string module;
+  for (const std::string& line : lines) module += line + "\n";
+  TempDirectory config;
+  config.Write("FaultwrightConfig.xml",
+               "<Faultwright>\n<ErrorList>\n<Module identifier='GPS' file='Gps.xml'/>\n"
+               "<Module identifier='Spray' file='Spray.xml'/>\n</ErrorList>\n</Faultwright>\n");
+  config.Write("Gps.xml", module + "</SubModule>\n</Module>\n");
+  config.Write("Spray.xml", "<Module>\n<SubModule identifier='Controller'>\n</Module>\n");
+
+  ProcessResult check = Inspect({"check", config.Path(), "--json"});
+  EXPECT_EQ(check.status, 1) << check.err;
+  nlohmann::json report = nlohmann::json::parse(check.out);
+  auto reported = [&report](const std::string& file, int line, const std::string& text) {
+    for (const nlohmann::json& problem : report["problems"]) {
+      const std::string message =
+          (problem["severity"] == "warning" ? "warning: " : "") + problem["message"].get<std::string>();
+      if (problem["file"] == file && problem["line"] == line && message.find(text) != std::string::npos) return true;
+    }
+    return false;
+  };
+  const std::string gps = config.Path() + "Gps.xml";
+  for (const auto& [line, text] : expected) EXPECT_TRUE(reported(gps, line, text)) << line << ": " << text;
+  EXPECT_TRUE(reported(config.Path() + "Spray.xml", 3, "mismatch"));
+
+  ProcessResult text = Inspect({"check", config.Path()});
+  const int line = expected[0].first;
+  EXPECT_NE(text.err.find(gps + ":" + std::to_string(line) + ":" + std::to_string(lines[line - 1].find("<Error") + 1) +
+                          ": Element 'Error'"),
+            std::string::npos)
+      << text.err.substr(0, 2000);
+}
