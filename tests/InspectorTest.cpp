@@ -8,7 +8,6 @@
 
 #include <cstring>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -61,6 +60,24 @@ void WriteCatalogue(const TempDirectory& config, const std::string& errors, cons
   config.Write("FaultwrightConfig.xml", kTopFile);
   config.Write("Gps.xml", ModuleFile(errors));
   config.Write("ErrorPatterns.xml", "<Patterns>" + patterns + "</Patterns>");
+}
+
+// Whether text is shape with each "#" standing for a run of digits and each
+// "+" for a sign.
+bool HasShape(const std::string& text, const std::string& shape) {
+  size_t at = 0;
+  for (char c : shape) {
+    if (c == '#') {
+      const size_t digits = text.find_first_not_of("0123456789", at);
+      if (digits == at) return false;
+      at = digits == std::string::npos ? text.size() : digits;
+    } else if (at == text.size() || (c == '+' ? text[at] != '+' && text[at] != '-' : text[at] != c)) {
+      return false;
+    } else {
+      ++at;
+    }
+  }
+  return at == text.size();
 }
 
 TEST(InspectorTest, ReportsAndExportsTheCatalogueAsTheLibraryPrintsIt) {
@@ -162,7 +179,7 @@ TEST(InspectorTest, HelpAndVersionAnswerAndBadArgumentsGiveAMessageAndStatusTwo)
     answers.push_back(answer.out);
   }
   EXPECT_EQ(answers[0], "fwinspect (Faultwright) " + answers[1].substr(std::strlen("fwservice (Faultwright) ")));
-  EXPECT_TRUE(std::regex_match(answers[1], std::regex("fwservice \\(Faultwright\\) [0-9]+\\.[0-9]+\\.[0-9]+\n")));
+  EXPECT_TRUE(HasShape(answers[1], "fwservice (Faultwright) #.#.#\n")) << answers[1];
   EXPECT_EQ(answers[2].rfind("usage: fwinspect COMMAND", 0), 0u);
   EXPECT_EQ(answers[3].rfind("usage: fwservice", 0), 0u);
   EXPECT_EQ(answers[4].rfind("usage: fwinspect check DIR [--json]\n", 0), 0u);
@@ -219,13 +236,20 @@ class LiveInspection : public ::testing::Test {
   const std::string& config_ = live_.ConfigDirectory();
 };
 
-// "raised:" lines hold the local time and the clock's seconds,
-// "YYYY-MM-DDTHH:MM:SS+HH:MM (<seconds> s since boot, <age> s ago)"; the rest
-// is fixed.
+// "raised:" lines hold the local time and the clock's seconds; the rest is
+// fixed.
 std::string WithoutTimes(const std::string& text) {
-  static const std::regex raised("  raised:      [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2} "
-                                 "\\([0-9]+ s since boot, [0-9]+ s ago\\)");
-  return std::regex_replace(text, raised, "  raised:      T");
+  const std::string raised = "  raised:      ";
+  std::istringstream lines(text);
+  std::string result;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(raised, 0) == 0 &&
+        HasShape(line.substr(raised.size()), "#-#-#T#:#:#+#:# (# s since boot, # s ago)")) {
+      line = raised + "T";
+    }
+    result += line + "\n";
+  }
+  return result;
 }
 
 const char kSummary[] =
@@ -269,9 +293,7 @@ TEST_F(LiveInspection, ActiveShowsTheTreeAndSummariesInTextAndJson) {
   EXPECT_EQ(summary["shortTitle"], "GPS:GPS:Position Calculation:11.shortTitle");
   EXPECT_EQ(summary["solutions"], nlohmann::json({"GPS:GPS:No Data:9.solution"}));
   EXPECT_GT(summary["raised"], 0u);
-  EXPECT_TRUE(std::regex_match(summary["raisedAt"].get<std::string>(),
-                               std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z")))
-      << summary["raisedAt"];
+  EXPECT_TRUE(HasShape(summary["raisedAt"].get<std::string>(), "#-#-#T#:#:#Z")) << summary["raisedAt"];
   EXPECT_EQ(summary["cleared"], 0u);
   EXPECT_TRUE(summary["clearedAt"].is_null());
   EXPECT_EQ(summary["raiseCount2"], 1u);

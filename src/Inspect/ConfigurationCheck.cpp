@@ -48,6 +48,12 @@ const double kHuge = 1e300;
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// A whole number while a double holds it exactly.
+nlohmann::ordered_json JsonFigure(double value) {
+  if (value < 9007199254740992.0) return static_cast<uint64_t>(value);
+  return value;
+}
+
 // "FILE:LINE:COLUMN" or "FILE" as JSON members.
 void AddPlace(const std::string& place, nlohmann::ordered_json& object) {
   size_t column = place.rfind(':');
@@ -400,8 +406,8 @@ std::string CheckToJson(const std::string& directory, size_t errors, size_t patt
     nlohmann::ordered_json entry = {{"error", cost.error}};
     AddPlace(cost.place, entry);
     entry["levels"] = cost.levels;
-    entry["stateCodeDigits"] = cost.stateCodeDigits;
-    entry["texts"] = cost.texts;
+    entry["stateCodeDigits"] = JsonFigure(cost.stateCodeDigits);
+    entry["texts"] = JsonFigure(cost.texts);
     trees.push_back(entry);
   }
   return result.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);

@@ -1,6 +1,5 @@
 #include "Support/CatalogueFiles.h"
 
-#include <regex>
 
 namespace FaultwrightTest {
 
@@ -45,9 +44,33 @@ std::string TriggerSetsElement(const std::vector<TriggerSetSpec>& sets) {
   return text + "</TriggerSets>";
 }
 
+namespace {
+
+// The length of ":LINE:COLUMN" before ": " at text[at], or 0.
+size_t PlaceLength(const std::string& text, size_t at) {
+  size_t end = at;
+  for (int run = 0; run < 2; ++run) {
+    if (end >= text.size() || text[end] != ':') return 0;
+    const size_t digits = text.find_first_not_of("0123456789", end + 1);
+    if (digits == end + 1 || digits == std::string::npos) return 0;
+    end = digits;
+  }
+  return text.compare(end, 2, ": ") == 0 ? end - at : 0;
+}
+
+}  // namespace
+
 std::string WithoutPlaces(const std::string& lines) {
-  static const std::regex place(":[0-9]+:[0-9]+: ");
-  return std::regex_replace(lines, place, ": ");
+  std::string result;
+  for (size_t at = 0; at < lines.size();) {
+    const size_t place = PlaceLength(lines, at);
+    if (place != 0) {
+      at += place;
+    } else {
+      result += lines[at++];
+    }
+  }
+  return result;
 }
 
 std::vector<std::string> WithoutPlaces(const std::vector<std::string>& lines) {
