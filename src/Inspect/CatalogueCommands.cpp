@@ -1,7 +1,5 @@
 #include "Inspect/CatalogueCommands.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -50,17 +48,13 @@ int RunCheck(const CArguments& arguments) {
   CheckCatalogue(*catalogue, directory, files, found, costs);
 
   std::vector<std::string> problems;
+  files.push_back(directory + "ErrorPatterns.xml");
   for (size_t i = 0; i < files.size(); ++i) {
-    // A module file that cannot be read is the loader's problem.
-    if (!ValidateFile(files[i], schemas + (i == 0 ? kTopSchema : kModuleSchema), problems, &failure) &&
-        i == 0) {
+    const char* schema = i == 0 ? kTopSchema : i + 1 == files.size() ? kPatternsSchema : kModuleSchema;
+    if (!ValidateFile(files[i], schemas + schema, problems, &failure)) {
       ReportFailure(failure);
       return kUsageStatus;
     }
-  }
-  const std::string patternsPath = directory + "ErrorPatterns.xml";
-  if (access(patternsPath.c_str(), F_OK) == 0) {
-    ValidateFile(patternsPath, schemas + kPatternsSchema, problems, &failure);
   }
   problems.insert(problems.end(), catalogue->LoadProblems().begin(), catalogue->LoadProblems().end());
   problems.insert(problems.end(), found.begin(), found.end());

@@ -9,10 +9,10 @@
 //
 // SchemaDirectory finds the schemas: where they are installed relative to the
 // running program, else in the source tree it was built from. Both functions
-// return false, with the reason in *failure, when a schema cannot be read;
-// ValidateFile returns true also for a file with problems, false too when the
-// file cannot be read at all. Not for concurrent use: libxml2's error
-// reporting is set per process for the call.
+// return false, with the reason in *failure, when a schema cannot be read.
+// ValidateFile reports a file that cannot be read as a problem, and passes
+// over one that is missing or no regular file (the loader says so). Not for
+// concurrent use: libxml2's error reporting is set per process for the call.
 #ifndef FAULTWRIGHT_INSPECT_SCHEMAVALIDATION_H
 #define FAULTWRIGHT_INSPECT_SCHEMAVALIDATION_H
 

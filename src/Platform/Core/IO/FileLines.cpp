@@ -1,5 +1,7 @@
 #include "Platform/Core/IO/FileLines.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -9,6 +11,9 @@ namespace IO {
 void FileLines::Read() {
   read_ = true;
   lineStarts_.assign(1, 0);
+  // Only a regular file: a pipe would block the reader.
+  struct stat status;
+  if (stat(path_.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return;
   std::FILE* file = std::fopen(path_.c_str(), "rb");
   if (file == nullptr) return;
   char buffer[65536];

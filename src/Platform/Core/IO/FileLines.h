@@ -4,8 +4,8 @@
 // The file is read once, on the first question, and only its line starts are
 // kept; a loader that meets no fault never reads it twice. The parser cannot
 // answer this itself: it rewrites its copy of the text in place, line breaks
-// included. Lines and columns count from 1, columns in bytes. Used by one
-// thread at a time.
+// included. Lines and columns count from 1, columns in bytes. Only a regular
+// file is read. Used by one thread at a time.
 #ifndef FAULTWRIGHT_PLATFORM_CORE_IO_FILELINES_H
 #define FAULTWRIGHT_PLATFORM_CORE_IO_FILELINES_H
 
