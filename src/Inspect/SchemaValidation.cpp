@@ -172,6 +172,10 @@ bool ValidateFile(const std::string& path, const std::string& schemaPath, std::v
     return true;
   }
   const std::string text = contents.str();
+  if (text.size() > static_cast<size_t>(INT_MAX)) {
+    problems.push_back(path + ": too large to validate");
+    return true;
+  }
   Core::IO::FileLines lines(path);
   Core::IO::FileLines schemaLines(schemaPath);
   std::vector<std::string> schemaProblems;
