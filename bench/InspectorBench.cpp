@@ -88,7 +88,7 @@ void BM_ActiveJson(benchmark::State& state) {
   for (auto _ : state) {
     live.Refresh();
     Faultwright::BuildErrorSummaries(live.View(), patterns, live.Catalogue().TopLevelErrors(false), summaries, false);
-    benchmark::DoNotOptimize(Faultwright::SummariesToJson(summaries));
+    benchmark::DoNotOptimize(Faultwright::SummariesToJson(summaries, Core::MonotonicTime::Now(), true));
   }
   if (summaries.empty()) state.SkipWithError("no active errors");
 }

@@ -7,20 +7,44 @@
 # errors again and stops the service.
 #
 #   scripts/demo.sh                    installs missing Debian packages (as
-#                                      root), builds into build/, runs the demo
+#                                      root), builds the three programs into
+#                                      build/, runs the demo
 #   scripts/demo.sh --programs DIR     runs the demo with the programs already
 #                                      built in DIR (the test suite does this)
 #
-# The service listens on 127.0.0.1:5300, which must be free. Exit status 0
-# when every step showed what it should.
+# The installation and the build print one line per step; their output goes
+# to build/demo-build.log, which is shown when a step fails. The service
+# listens on 127.0.0.1:5300, which must be free. Exit status 0, after a last
+# line that says so, when every step showed what it should.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
+
+# Runs a step of the preparation with its output in the log, in one line.
+log=$repo/build/demo-build.log
+quietly() {
+  local what=$1
+  shift
+  printf '%s ... ' "$what"
+  if "$@" >>"$log" 2>&1; then
+    echo done
+  else
+    echo failed
+    echo "demo: $what failed; the log, $log, ends:" >&2
+    tail -n 40 "$log" >&2
+    exit 1
+  fi
+}
+
 if [ $# -eq 2 ] && [ "$1" = "--programs" ]; then
   programs=$(cd "$2" && pwd)
 elif [ $# -eq 0 ]; then
-  "$repo/scripts/install-deps.sh"
-  "$repo/scripts/build.sh" build
+  mkdir -p "$repo/build"
+  : >"$log"
+  quietly "Checking the Debian packages" "$repo/scripts/install-deps.sh"
+  quietly "Configuring build/" cmake -S "$repo" -B "$repo/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  quietly "Building fwerror, fwservice and fwinspect" \
+    cmake --build "$repo/build" -j "$(nproc)" --target fwerror fwservice fwinspect
   programs=$repo/build
 else
   echo "usage: $0 [--programs DIR]" >&2
@@ -133,3 +157,5 @@ service=
 [ "$status" -eq 0 ] || fail "fwservice ended with status $status"
 echo "fwservice stopped; it wrote:"
 sed 's/^/  /' "$work/service.log"
+echo
+echo "The demo succeeded: every step showed what it should."

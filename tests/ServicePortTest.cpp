@@ -245,8 +245,8 @@ TEST_F(ServicePortTest, RaisesOfTheToolReachReadersAndCallbackClients) {
 }
 
 TEST_F(ServicePortTest, WithoutACatalogueNotificationsAreLoggedAndPassedOn) {
-  EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "--state", "s"}).status, 1);
-  EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config"}).status, 1);
+  EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "--state", "s"}).status, 2);
+  EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config"}).status, 2);
   EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config", kSampleConfig, "--state", ""}).err,
             std::string("fwservice: --state needs a value\n") + CServiceOptions::Usage());
   EXPECT_EQ(RunProcess(BuiltProgram("fwservice"), {"fwservice", "extra"}).err.rfind("fwservice: unexpected", 0), 0u);

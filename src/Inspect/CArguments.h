@@ -1,12 +1,15 @@
 // CArguments: the words that follow one fwinspect command, split into
-// positional arguments and options.
+// positional arguments and options by getopt_long, as the other programs do:
+// options may stand anywhere among the positional arguments, a long option
+// may be shortened to any unambiguous prefix, a valued option takes its value
+// as "--watch=1" or "--watch 1", and "--" ends the options.
 //
-// An option is a word that starts with "--" and is one of the command's
-// switches (no value) or valued options (the next word is its value). Options
-// may stand anywhere among the positional arguments; a switch given twice
-// counts once, a valued option given twice keeps the last value. Parse
-// returns false with a one-line explanation for an unknown option, a valued
-// option without its value, or a wrong number of positional arguments.
+// Every command also knows "--help". A switch given twice counts once, a
+// valued option given twice keeps the last value. Parse returns false with a
+// one-line explanation for an unknown or ambiguous option, a valued option
+// without its value, or a number of positional arguments outside the
+// command's range. getopt_long's own messages are off; Parse restarts its
+// scan, so it may run more than once in one process (not at once).
 #ifndef FAULTWRIGHT_INSPECT_CARGUMENTS_H
 #define FAULTWRIGHT_INSPECT_CARGUMENTS_H
 
@@ -20,8 +23,10 @@ namespace Faultwright {
 
 class CArguments {
  public:
+  // words[0] names the command; options are named with their "--".
   bool Parse(const std::vector<std::string>& words, const std::vector<std::string>& switches,
-             const std::vector<std::string>& valuedOptions, size_t positionalCount, std::string& problem);
+             const std::vector<std::string>& valuedOptions, size_t fewestPositional, size_t mostPositional,
+             std::string& problem);
 
   const std::vector<std::string>& Positional() const { return positional_; }
   const std::string& Positional(size_t index) const { return positional_[index]; }

@@ -8,22 +8,33 @@ namespace Faultwright {
 
 const std::vector<CInspector::Command>& CInspector::Commands() {
   static const std::vector<Command> commands = {
-      {"check", "DIR", "load the catalogue and patterns of DIR and print every problem; status 1 if any", 1, {}, {},
-       RunCheck},
+      {"check", "DIR [--json]",
+       "validate the configuration of DIR against its schemas and find every mistake that loading passes over, "
+       "with its place; status 0 clean, 1 problems, 2 unreadable",
+       1, 1, {"--json"}, {}, RunCheck},
       {"tree", "DIR [--all]", "the root errors of the catalogue with their trigger trees (--all: also lone errors)", 1,
-       {"--all"}, {}, RunTree},
-      {"list", "DIR", "the names of every error of the catalogue", 1, {}, {}, RunList},
-      {"export", "DIR FILE", "write the texts of the catalogue to FILE under their keys", 2, {}, {}, RunExport},
+       1, {"--all"}, {}, RunTree},
+      {"list", "DIR", "the names of every error of the catalogue", 1, 1, {}, {}, RunList},
+      {"export", "DIR FILE", "write the texts of the catalogue to FILE under their keys", 2, 2, {}, {}, RunExport},
       {"active", "DIR [--text-keys] [--json] [--watch SECONDS]",
-       "the active top-level errors of the live database here, with their summaries", 1, {"--text-keys", "--json"},
+       "the active top-level errors of the live database here, with their summaries", 1, 1, {"--text-keys", "--json"},
        {"--watch"}, RunActive},
-      {"history", "[--json]", "every error ever raised in the live database here, latest first", 0, {"--json"}, {},
-       RunHistory},
-      {"decode", "DIR CODE [--flat]", "the error and active triggers that a state code names", 2, {"--flat"}, {},
+      {"history", "[DIR] [--json]",
+       "every error ever raised in the live database here, latest first; with DIR, with its catalogue's severity, "
+       "flags and texts",
+       0, 1, {"--json"}, {}, RunHistory},
+      {"decode", "DIR CODE [--flat]", "the error and active triggers that a state code names", 2, 2, {"--flat"}, {},
        RunDecode},
-      {"help", "", "this list", 0, {}, {}, Help},
+      {"help", "[COMMAND]", "this list, or the usage of one command", 0, 1, {}, {}, Help},
   };
   return commands;
+}
+
+const CInspector::Command* CInspector::Find(const std::string& name) {
+  for (const Command& command : Commands()) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
 }
 
 std::string CInspector::Usage(const Command& command) {
@@ -31,18 +42,33 @@ std::string CInspector::Usage(const Command& command) {
 }
 
 void CInspector::PrintCommands(std::FILE* stream) {
-  std::fprintf(stream, "usage: fwinspect COMMAND [ARGUMENTS]\n\ncommands:\n");
+  std::fprintf(stream, "usage: fwinspect COMMAND [ARGUMENTS]\n       fwinspect --help | --version\n\ncommands:\n");
   for (const Command& command : Commands()) {
     std::fprintf(stream, "  %s\n      %s\n", Usage(command).c_str(), command.purpose);
   }
   std::fprintf(stream,
                "\nDIR is a configuration directory. active, history and decode read the live error database of\n"
-               "the working directory: run them where fwservice runs.\n");
+               "the working directory: run them where fwservice runs. \"fwinspect COMMAND --help\" shows one\n"
+               "command.\n");
   std::fflush(stream);
 }
 
-int CInspector::Help(const CArguments&) {
-  PrintCommands(stdout);
+void CInspector::PrintCommand(const Command& command, std::FILE* stream) {
+  std::fprintf(stream, "usage: fwinspect %s\n\n  %s\n", Usage(command).c_str(), command.purpose);
+  std::fflush(stream);
+}
+
+int CInspector::Help(const CArguments& arguments) {
+  if (arguments.Positional().empty()) {
+    PrintCommands(stdout);
+    return 0;
+  }
+  const Command* command = Find(arguments.Positional(0));
+  if (command == nullptr) {
+    ReportFailure("help: unknown command \"" + arguments.Positional(0) + "\"");
+    return kUsageStatus;
+  }
+  PrintCommand(*command, stdout);
   return 0;
 }
 
@@ -50,22 +76,33 @@ int CInspector::Run(int argc, char** argv) {
   if (argc < 2) {
     ReportFailure("no command given");
     PrintCommands(stderr);
-    return 1;
+    return kUsageStatus;
   }
   const std::string name = argv[1];
-  for (const Command& command : Commands()) {
-    if (name != command.name) continue;
-    CArguments arguments;
-    std::string problem;
-    if (!arguments.Parse(std::vector<std::string>(argv + 2, argv + argc), command.switches, command.valuedOptions,
-                         command.positionalCount, problem)) {
-      ReportFailure(name + ": " + problem);
-      std::fprintf(stderr, "usage: fwinspect %s\n", Usage(command).c_str());
-      return 1;
-    }
-    return command.run(arguments);
+  if (name == "--help") return Help(CArguments());
+  if (name == "--version") {
+    std::printf("fwinspect (Faultwright) %s\n", FAULTWRIGHT_VERSION);
+    return 0;
   }
-  return ReportFailure("unknown command \"" + name + "\"; \"fwinspect help\" lists the commands");
+  const Command* command = Find(name);
+  if (command == nullptr) {
+    ReportFailure("unknown command \"" + name + "\"; \"fwinspect help\" lists the commands");
+    return kUsageStatus;
+  }
+  CArguments arguments;
+  std::string problem;
+  std::vector<std::string> words(argv + 1, argv + argc);
+  if (!arguments.Parse(words, command->switches, command->valuedOptions, command->fewestPositional,
+                       command->mostPositional, problem)) {
+    ReportFailure(name + ": " + problem);
+    std::fprintf(stderr, "usage: fwinspect %s\n", Usage(*command).c_str());
+    return kUsageStatus;
+  }
+  if (arguments.Has("--help")) {
+    PrintCommand(*command, stdout);
+    return 0;
+  }
+  return command->run(arguments);
 }
 
 }  // namespace Faultwright

@@ -1,6 +1,12 @@
 #include "Inspect/CLiveDatabase.h"
 
+#include <sys/ipc.h>
+#include <sys/sem.h>
+#include <sys/shm.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "Common/SummaryFields.h"
@@ -8,18 +14,47 @@
 
 namespace Faultwright {
 
-CLiveDatabase::CLiveDatabase(const std::string& directory) : catalogue_(directory), view_(false, 0) {}
+namespace {
+
+// The views' key; see CErrorDatabaseView.
+const int kProjectId = 0x44;
+
+}  // namespace
+
+CLiveDatabase::CLiveDatabase(const std::string& directory) : catalogue_(directory) {
+  const key_t key = ftok(".", kProjectId);
+  if (key == -1) {
+    problem_ = std::string("cannot find the live error database of the working directory: ") + std::strerror(errno);
+    return;
+  }
+  semaphoreId_ = semget(key, 0, 0);
+  if (shmget(key, 0, 0) == -1 || semaphoreId_ == -1) {
+    problem_ = errno == ENOENT ? "no live error database here: is fwservice running in this directory?"
+                               : std::string("cannot open the live error database here: ") + std::strerror(errno);
+    return;
+  }
+  view_ = std::make_unique<CErrorDatabaseView>(false, 0);
+  if (view_->HasFailed()) problem_ = "cannot attach to the live error database of the working directory";
+}
+
+std::string CLiveDatabase::LockHolder() const {
+  if (enabled_ || semaphoreId_ == -1 || semctl(semaphoreId_, 0, GETVAL) != 0) return std::string();
+  const int holder = semctl(semaphoreId_, 0, GETPID);
+  if (holder <= 0) return "the lock of the live error database here has never been released: no fwservice set it up";
+  return "the live error database here is locked by process " + std::to_string(holder);
+}
 
 int CLiveDatabase::Refresh() {
-  const int result = view_.Update(catalogue_);
-  enabled_ = view_.IsEnabled();
+  if (!view_) return CErrorDatabaseView::kNoChange;
+  const int result = view_->Update(catalogue_);
+  enabled_ = view_->IsEnabled();
   Resynchronise();
   return result;
 }
 
 void CLiveDatabase::Resynchronise() {
   std::vector<CErrorState> states;
-  if (enabled_) view_.GetErrorStates(states);
+  if (enabled_) view_->GetErrorStates(states);
   std::vector<CErrorKey> activeKeys;
   bool changed = false;
   for (const CErrorState& state : states) {

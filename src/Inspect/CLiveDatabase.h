@@ -10,10 +10,15 @@
 // before would stay active in the catalogue for ever. A segment that is not
 // enabled, or cannot be read, has no active errors.
 //
+// A reader makes nothing: where the segment or the semaphore does not exist
+// (no service ever ran in the working directory) the view is not built and
+// Problem() says so, since a view would create both and leave them behind.
+//
 // Used by one thread; not copyable (the view is not).
 #ifndef FAULTWRIGHT_INSPECT_CLIVEDATABASE_H
 #define FAULTWRIGHT_INSPECT_CLIVEDATABASE_H
 
+#include <memory>
 #include <string>
 
 #include "Common/CErrorDatabaseView.h"
@@ -27,8 +32,11 @@ class CLiveDatabase {
   // view to the working directory's segment.
   explicit CLiveDatabase(const std::string& directory);
 
-  // The view could not attach; nothing can be read.
-  bool HasFailed() const { return view_.HasFailed(); }
+  // Empty when the view is attached; else why nothing can be read.
+  const std::string& Problem() const { return problem_; }
+  // After a Refresh that found the database not enabled: why, when another
+  // process holds its lock; else empty.
+  std::string LockHolder() const;
   // Update's result: 0 (no change), 1 (an active error changed) or 2 (only
   // clears).
   int Refresh();
@@ -36,13 +44,16 @@ class CLiveDatabase {
   bool IsEnabled() const { return enabled_; }
 
   CErrorDatabase& Catalogue() { return catalogue_; }
-  CErrorDatabaseView& View() { return view_; }
+  // REQUIRES: Problem() is empty.
+  CErrorDatabaseView& View() { return *view_; }
 
  private:
   void Resynchronise();
 
   CErrorDatabase catalogue_;
-  CErrorDatabaseView view_;
+  std::string problem_;
+  int semaphoreId_ = -1;
+  std::unique_ptr<CErrorDatabaseView> view_;
   bool enabled_ = false;
 };
 

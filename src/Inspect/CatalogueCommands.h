@@ -1,8 +1,14 @@
 // The fwinspect commands that read a configuration directory and nothing
 // live, for whoever prepares or checks a configuration:
 //
-//   check DIR        every problem of the catalogue and the patterns on
-//                    standard error, then one verdict line; status 1 if any
+//   check DIR [--json]
+//                    every problem of the configuration files on standard
+//                    error, "FILE:LINE:COLUMN: message" (their schemas', the
+//                    loader's and ConfigurationCheck's), then the cost of each
+//                    top-level error's tree and one verdict line on standard
+//                    output; --json prints all of it as one JSON object
+//                    instead. Status 0 without problems (warnings allowed),
+//                    1 with, 2 when the directory or a schema is unreadable
 //   tree DIR [--all] the catalogue's root errors with their trigger trees
 //   list DIR         the names of every error
 //   export DIR FILE  the catalogue's texts under their keys into FILE

@@ -7,6 +7,9 @@
 
 namespace Faultwright {
 
+// The exit status of a mistake in the command line.
+const int kUsageStatus = 2;
+
 // Writes "fwinspect: " and message as one line on standard error; returns the
 // exit status of a failed command, 1.
 int ReportFailure(const std::string& message);
@@ -16,6 +19,20 @@ int ReportFailure(const std::string& message);
 // readable "FaultwrightConfig.xml": the loader would quietly give an empty
 // catalogue, which is never what someone who names a directory means.
 bool OpenConfigurationDirectory(const std::string& argument, std::string& directory);
+
+// While it lives, standard error goes nowhere: for a command that reports
+// what the catalogue's loader says in a form of its own. Should that fail,
+// standard error stays as it was.
+class CQuietStandardError {
+ public:
+  CQuietStandardError();
+  ~CQuietStandardError();
+  CQuietStandardError(const CQuietStandardError&) = delete;
+  CQuietStandardError& operator=(const CQuietStandardError&) = delete;
+
+ private:
+  int saved_ = -1;
+};
 
 }  // namespace Faultwright
 

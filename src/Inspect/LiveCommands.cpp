@@ -18,6 +18,7 @@
 #include "Common/ErrorSummaries.h"
 #include "Common/StateCode.h"
 #include "Common/StateCodeDecoder.h"
+#include "Common/SummaryFields.h"
 #include "Identifiers/Identifiers.h"
 #include "Inspect/CLiveDatabase.h"
 #include "Inspect/CommandSupport.h"
@@ -31,6 +32,18 @@ namespace {
 // history needs no catalogue; nothing can be read below /dev/null, so this
 // gives the empty one without touching any file.
 const char kNoCatalogue[] = "/dev/null/";
+
+// What Update's result says, in words.
+const char* UpdateText(int update) {
+  switch (update) {
+    case CErrorDatabaseView::kSomeActive:
+      return "an active error is new or changed";
+    case CErrorDatabaseView::kOnlyCleared:
+      return "errors were cleared, none is newly active";
+    default:
+      return "no change";
+  }
+}
 const double kLongestWatchInterval = 86400;
 
 volatile std::sig_atomic_t interrupted = 0;
@@ -60,14 +73,17 @@ bool ParseInterval(const std::string& text, double& seconds) {
 }
 
 bool AttachLiveDatabase(const CLiveDatabase& live) {
-  if (!live.HasFailed()) return true;
-  ReportFailure("cannot attach to the live error database of the working directory");
+  if (live.Problem().empty()) return true;
+  ReportFailure(live.Problem());
   return false;
 }
 
 bool CheckEnabled(const CLiveDatabase& live) {
   if (live.IsEnabled()) return true;
-  ReportFailure("the live error database of the working directory is not enabled (is fwservice running here?)");
+  const std::string holder = live.LockHolder();
+  ReportFailure(!holder.empty() ? holder
+                                : "the live error database of the working directory is not enabled (is fwservice "
+                                  "running here?)");
   return false;
 }
 
@@ -81,11 +97,11 @@ bool ShowActive(CLiveDatabase& live, const CErrorPatterns& patterns, bool textKe
   std::vector<CErrorSummary> summaries;
   BuildErrorSummaries(live.View(), patterns, topLevelErrors, summaries, textKeys);
   if (json) {
-    std::printf("%s\n", SummariesToJson(summaries).c_str());
+    std::printf("%s\n", SummariesToJson(summaries, Now(), true).c_str());
     std::fflush(stdout);
     return true;
   }
-  std::printf("Update: %d\nTop level errors: %zu\n", update, topLevelErrors.size());
+  std::printf("Update: %s\nTop level errors: %zu\n", UpdateText(update), topLevelErrors.size());
   PrintActiveTopLevelErrors(topLevelErrors);
   const Core::Time now = Now();
   for (const CErrorSummary& summary : summaries) {
@@ -101,8 +117,9 @@ int RunActive(const CArguments& arguments) {
   const bool watch = arguments.Has("--watch");
   double interval = 0;
   if (watch && !ParseInterval(arguments.Value("--watch"), interval)) {
-    return ReportFailure("--watch needs a number of seconds above 0 and at most 86400, not \"" +
-                         arguments.Value("--watch") + "\"");
+    ReportFailure("--watch needs a number of seconds above 0 and at most 86400, not \"" + arguments.Value("--watch") +
+                  "\"");
+    return kUsageStatus;
   }
   std::string directory;
   if (!OpenConfigurationDirectory(arguments.Positional(0), directory)) return 1;
@@ -128,7 +145,11 @@ int RunActive(const CArguments& arguments) {
 }
 
 int RunHistory(const CArguments& arguments) {
-  CLiveDatabase live(kNoCatalogue);
+  // With a catalogue, each error gets what only the catalogue knows.
+  const bool catalogued = !arguments.Positional().empty();
+  std::string directory = kNoCatalogue;
+  if (catalogued && !OpenConfigurationDirectory(arguments.Positional(0), directory)) return 1;
+  CLiveDatabase live(directory);
   if (!AttachLiveDatabase(live)) return 1;
   live.Refresh();
   if (!CheckEnabled(live)) return 1;
@@ -136,13 +157,30 @@ int RunHistory(const CArguments& arguments) {
   live.View().GetErrorStates(states);
   std::vector<CErrorSummary> summaries;
   BuildStateSummaries(states, summaries);
+  for (CErrorSummary& summary : summaries) {
+    const CError* error = live.Catalogue().FindError(summary.code, summary.type);
+    if (error == nullptr) continue;
+    SetErrorFields(*error, summary);
+    summary.shortTitle.clear();
+    summary.vtTitle.clear();
+    summary.problems.clear();
+    summary.solutions.clear();
+    FillOwnTexts(*error, false, summary);
+  }
+  const Core::Time now = Now();
   if (arguments.Has("--json")) {
-    std::printf("%s\n", SummariesToJson(summaries).c_str());
+    std::printf("%s\n", SummariesToJson(summaries, now, catalogued).c_str());
     return 0;
   }
   std::printf("Raised errors, latest first\n");
-  const Core::Time now = Now();
-  for (const CErrorSummary& summary : summaries) PrintHistoryLine(summary, now);
+  for (const CErrorSummary& summary : summaries) {
+    if (!catalogued) {
+      PrintHistoryLine(summary, now);
+      continue;
+    }
+    std::printf("\n");
+    PrintSummary(summary, now);
+  }
   return 0;
 }
 

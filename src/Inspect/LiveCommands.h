@@ -2,19 +2,22 @@
 // directory, run where the diagnostic service runs:
 //
 //   active DIR [--text-keys] [--json] [--watch SECONDS]
-//       Update's result, the number of active top-level errors, the
+//       Update's result in words, the number of active top-level errors, the
 //       "Active top level errors" tree and one summary per top-level error;
 //       --json prints the summaries alone as one line of JSON; --watch
 //       repeats it every SECONDS until SIGINT or SIGTERM, then ends with 0
-//   history [--json]
-//       every error ever raised, latest raise first
+//   history [DIR] [--json]
+//       every error ever raised, latest raise first: its times and counters
+//       alone, or with DIR its summary with that catalogue's severity, flags
+//       and texts
 //   decode DIR CODE [--flat]
 //       the error and the active triggers that a state code names, as a tree
 //       (or bare keys with --flat), then the summary that the code gives
 //
 // DIR is the configuration directory whose catalogue the service runs. A
-// database that the service has not enabled (or that cannot be locked) is a
-// failure with a message; so is a state code that is not hexadecimal, too
+// working directory without a live database (nothing is made there), a
+// database that the service has not enabled, or one whose lock another
+// process holds, is a failure with a message; so is a state code that is not hexadecimal, too
 // short to hold an error's index, or names no error here. Each function
 // returns the exit status.
 #ifndef FAULTWRIGHT_INSPECT_LIVECOMMANDS_H

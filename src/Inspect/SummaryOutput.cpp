@@ -1,6 +1,7 @@
 #include "Inspect/SummaryOutput.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include <nlohmann/json.hpp>
 
@@ -12,11 +13,37 @@ namespace {
 
 const char kIndent[] = "               ";  // below the values of PrintSummary's fields
 
+// The wall-clock time at which the monotonic clock read time, in ISO 8601:
+// local with its offset from UTC, or UTC with "Z".
+std::string WallClockText(const Core::Time& time, const Core::Time& now, bool utc) {
+  timespec real;
+  if (clock_gettime(CLOCK_REALTIME, &real) != 0) return std::string();
+  const time_t when = real.tv_sec - (static_cast<time_t>(now.Seconds()) - static_cast<time_t>(time.Seconds()));
+  tm parts;
+  if ((utc ? gmtime_r(&when, &parts) : localtime_r(&when, &parts)) == nullptr) return std::string();
+  char text[40];
+  if (std::strftime(text, sizeof text, utc ? "%Y-%m-%dT%H:%M:%SZ" : "%Y-%m-%dT%H:%M:%S%z", &parts) == 0) {
+    return std::string();
+  }
+  std::string result = text;
+  if (!utc && result.size() > 2) result.insert(result.size() - 2, ":");  // +0100 is +01:00 in ISO 8601
+  return result;
+}
+
 std::string TimeText(const Core::Time& time, const Core::Time& now) {
   if (time.IsZero()) return "never";
-  std::string text = std::to_string(time.Seconds()) + " s";
-  if (!now.CompareLT(time)) text += " (" + std::to_string(now.Seconds() - time.Seconds()) + " s ago)";
-  return text;
+  std::string text = WallClockText(time, now, false) + " (" + std::to_string(time.Seconds()) + " s since boot";
+  if (!now.CompareLT(time)) text += ", " + std::to_string(now.Seconds() - time.Seconds()) + " s ago";
+  return text + ")";
+}
+
+std::string RaiseCountsText(const CErrorSummary& summary) {
+  return "RaiseCount1 " + std::to_string(summary.raiseCount1) + ", RaiseCount2 " + std::to_string(summary.raiseCount2);
+}
+
+// null for never.
+nlohmann::ordered_json UtcText(const Core::Time& time, const Core::Time& now) {
+  return time.IsZero() ? nlohmann::ordered_json() : nlohmann::ordered_json(WallClockText(time, now, true));
 }
 
 std::string FlagsText(const CErrorSummary& summary) {
@@ -59,44 +86,52 @@ void PrintSummary(const CErrorSummary& summary, const Core::Time& now) {
   for (const std::string& solution : summary.solutions) PrintField("solution", solution);
   PrintField("raised", TimeText(summary.raised, now));
   PrintField("cleared", TimeText(summary.cleared, now));
-  PrintField("raiseCounts", std::to_string(summary.raiseCount1) + " " + std::to_string(summary.raiseCount2));
+  PrintField("raiseCounts", RaiseCountsText(summary));
   if (!summary.stateCode.empty()) PrintField("stateCode", summary.stateCode);
   if (!summary.fixedCode.empty()) PrintField("fixedCode", summary.fixedCode);
   std::fflush(stdout);
 }
 
 void PrintHistoryLine(const CErrorSummary& summary, const Core::Time& now) {
-  std::printf("%s  raised %s  cleared %s  raiseCounts %u %u\n", ErrorIdentifierText(summary.code, summary.type).c_str(),
-              TimeText(summary.raised, now).c_str(), TimeText(summary.cleared, now).c_str(), summary.raiseCount1,
-              summary.raiseCount2);
+  std::printf("%s  raised %s  cleared %s  %s\n", ErrorIdentifierText(summary.code, summary.type).c_str(),
+              TimeText(summary.raised, now).c_str(), TimeText(summary.cleared, now).c_str(),
+              RaiseCountsText(summary).c_str());
   std::fflush(stdout);
 }
 
-std::string SummariesToJson(const std::vector<CErrorSummary>& summaries) {
+std::string SummariesToJson(const std::vector<CErrorSummary>& summaries, const Core::Time& now, bool catalogued) {
   nlohmann::ordered_json array = nlohmann::ordered_json::array();
   for (const CErrorSummary& summary : summaries) {
-    array.push_back({
+    nlohmann::ordered_json object = {
         {"error", ErrorIdentifierText(summary.code, summary.type)},
         {"code", summary.code},
         {"type", summary.type},
-        {"severity", ErrorSeverityName(summary.severity)},
-        {"visible", summary.visible},
-        {"forceShutdown", summary.forceShutdown},
-        {"fullScreen", summary.fullScreen},
-        {"includeServiceNumber", summary.includeServiceNumber},
-        {"shouldBeep", summary.shouldBeep},
-        {"shouldBeepIfGuiding", summary.shouldBeepIfGuiding},
-        {"shortTitle", summary.shortTitle},
-        {"vtTitle", summary.vtTitle},
-        {"problems", summary.problems},
-        {"solutions", summary.solutions},
+    };
+    if (catalogued) {
+      object.update({
+          {"severity", ErrorSeverityName(summary.severity)},
+          {"visible", summary.visible},
+          {"forceShutdown", summary.forceShutdown},
+          {"fullScreen", summary.fullScreen},
+          {"includeServiceNumber", summary.includeServiceNumber},
+          {"shouldBeep", summary.shouldBeep},
+          {"shouldBeepIfGuiding", summary.shouldBeepIfGuiding},
+          {"shortTitle", summary.shortTitle},
+          {"vtTitle", summary.vtTitle},
+          {"problems", summary.problems},
+          {"solutions", summary.solutions},
+      });
+    }
+    object.update({
         {"raised", summary.raised.Seconds()},
+        {"raisedAt", UtcText(summary.raised, now)},
         {"cleared", summary.cleared.Seconds()},
+        {"clearedAt", UtcText(summary.cleared, now)},
         {"raiseCount1", summary.raiseCount1},
         {"raiseCount2", summary.raiseCount2},
-        {"stateCode", summary.stateCode},
-        {"fixedCode", summary.fixedCode},
     });
+    if (catalogued) object.update({{"stateCode", summary.stateCode}, {"fixedCode", summary.fixedCode}});
+    array.push_back(object);
   }
   // Catalogue texts are bytes as the XML file held them; a stray non-UTF-8 byte
   // must not cost the whole answer.

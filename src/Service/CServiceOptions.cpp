@@ -8,6 +8,7 @@ bool CServiceOptions::Parse(int argc, char** argv, std::string* problem) {
   static const option kOptions[] = {{"config", required_argument, nullptr, 'C'},
                                     {"state", required_argument, nullptr, 's'},
                                     {"help", no_argument, nullptr, 'h'},
+                                    {"version", no_argument, nullptr, 'V'},
                                     {nullptr, 0, nullptr, 0}};
   opterr = 0;
   optind = 0;  // a full restart of getopt's scan, should Parse run twice
@@ -27,6 +28,9 @@ bool CServiceOptions::Parse(int argc, char** argv, std::string* problem) {
         return false;
       case 'h':
         help = true;
+        break;
+      case 'V':
+        version = true;
         break;
       default:
         // optopt names an unknown short option; a long one is the argument just read.
@@ -56,7 +60,10 @@ const char* CServiceOptions::Usage() {
          "\t               states in the shared segment of the working directory\n"
          "\t--state FILE   keep the error states (active or not, counters, times) in FILE\n"
          "\t               across restarts\n"
-         "\t-h | --help    print this text\n";
+         "\t-h | --help    print this text\n"
+         "\t--version      print the version\n";
 }
+
+const char* CServiceOptions::Version() { return "fwservice (Faultwright) " FAULTWRIGHT_VERSION "\n"; }
 
 }  // namespace Faultwright

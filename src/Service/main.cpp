@@ -10,10 +10,10 @@ int main(int argc, char** argv) {
   std::string problem;
   if (!options.Parse(argc, argv, &problem)) {
     std::fprintf(stderr, "fwservice: %s\n%s", problem.c_str(), Faultwright::CServiceOptions::Usage());
-    return 1;
+    return Faultwright::CServiceOptions::kUsageStatus;
   }
-  if (options.help) {
-    std::fputs(Faultwright::CServiceOptions::Usage(), stdout);
+  if (options.help || options.version) {
+    std::fputs(options.help ? Faultwright::CServiceOptions::Usage() : Faultwright::CServiceOptions::Version(), stdout);
     return 0;
   }
   return Faultwright::CDiagnosticService(options, stdout, stderr).Run();

@@ -31,6 +31,11 @@ struct TriggerSetSpec {
 // A TriggerSets element, one TriggerSet per entry, Options before Triggers.
 std::string TriggerSetsElement(const std::vector<TriggerSetSpec>& sets);
 
+// The loader's problem lines with each ":LINE:COLUMN" after the file name
+// left out, for tests about what is said rather than where.
+std::string WithoutPlaces(const std::string& lines);
+std::vector<std::string> WithoutPlaces(const std::vector<std::string>& lines);
+
 }  // namespace FaultwrightTest
 
 #endif  // FAULTWRIGHT_TESTS_SUPPORT_CATALOGUEFILES_H

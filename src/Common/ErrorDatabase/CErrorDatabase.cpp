@@ -10,6 +10,7 @@
 
 #include "Common/ErrorDatabase/ErrorAttributes.h"
 #include "Common/ErrorDatabase/TriggerReference.h"
+#include "Platform/Core/IO/FileLines.h"
 #include "Platform/Core/IO/XMLDocument.h"
 
 namespace Faultwright {
@@ -74,9 +75,10 @@ struct CErrorDatabase::Loading {
     size_t triggerCount;
   };
 
-  std::deque<std::string> files;                 // every file read, in order
-  const std::string* file = nullptr;             // the file being read
-  std::vector<const std::string*> recordFiles;   // by record index
+  std::deque<Core::IO::FileLines> files;         // every file read, in order
+  Core::IO::FileLines* file = nullptr;           // the file being read
+  std::vector<Core::IO::FileLines*> recordFiles; // by record index
+  std::vector<long> recordOffsets;               // of the Error elements, by record index
   std::vector<uint64_t> keys;                    // by record index
   std::vector<PendingTriggerSet> pendingTriggerSets;
   std::vector<PendingTrigger> pendingTriggers;
@@ -92,9 +94,12 @@ struct CErrorDatabase::Loading {
     return entry->second;
   }
 
-  // The start of a message about the trigger sets being read.
-  std::string Where() const {
-    return *file + ": Error " + Quoted(ErrorIdentifierText(error->Code(), error->Type())) + ": ";
+  // "FILE:LINE:COLUMN" of an element of the file being read.
+  std::string Place(const XMLNode& node) const { return file->Place(node.Offset()); }
+  std::string RecordPlace(size_t index) const { return recordFiles[index]->Place(recordOffsets[index]); }
+  // The start of a message about an element of the trigger sets being read.
+  std::string Where(const XMLNode& node) const {
+    return Place(node) + ": Error " + Quoted(ErrorIdentifierText(error->Code(), error->Type())) + ": ";
   }
 };
 
@@ -113,15 +118,16 @@ CErrorDatabase::CErrorDatabase(const std::string& configDirectory) {
     ReportProblem(topPath + (top ? ": Faultwright without ErrorList" : ": no Faultwright element"));
     return;
   }
+  Core::IO::FileLines topLines(topPath);
   for (XMLNode entry : errorList->Children()) {
     if (!entry.IsNamed("Module")) {
-      ReportProblem(topPath + ": " + Misplaced(entry, "ErrorList", "Module"));
+      ReportProblem(topLines.Place(entry.Offset()) + ": " + Misplaced(entry, "ErrorList", "Module"));
       continue;
     }
     std::string name = entry.Attribute("identifier");
     EModuleIdentifier module = ModuleFromName(name);
     if (module == emiUnknown) {
-      ReportProblem(topPath + ": Module " + Quoted(name) + ": unknown module name");
+      ReportProblem(topLines.Place(entry.Offset()) + ": Module " + Quoted(name) + ": unknown module name");
       continue;
     }
     LoadModule(loading, module, name, configDirectory + entry.Attribute("file"));
@@ -129,7 +135,7 @@ CErrorDatabase::CErrorDatabase(const std::string& configDirectory) {
 
   BuildIndex(loading.keys);
   ResolveTriggers(loading);
-  UpdateWeights(loading.recordFiles);
+  UpdateWeights([&loading](size_t index) { return loading.RecordPlace(index); });
 }
 
 CError* CErrorDatabase::FindError(unsigned code, int type) {
@@ -143,15 +149,15 @@ const CError* CErrorDatabase::FindError(unsigned code, int type) const {
   return indexedErrors_[found - indexKeys_.begin()];
 }
 
-void CErrorDatabase::ReportProblem(const std::string& line) {
+void CErrorDatabase::ReportProblem(const std::string& line, const std::string& keptPlace) {
   std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
-  loadProblems_.push_back(line);
+  loadProblems_.push_back(keptPlace + line);
 }
 
 void CErrorDatabase::LoadModule(Loading& loading, EModuleIdentifier module, const std::string& moduleName,
                                 const std::string& path) {
-  loading.files.push_back(path);
+  loading.files.emplace_back(path);
   loading.file = &loading.files.back();
   const std::string whereModule = "Module " + Quoted(moduleName);
   Core::IO::XMLDocument document;
@@ -167,13 +173,13 @@ void CErrorDatabase::LoadModule(Loading& loading, EModuleIdentifier module, cons
   ReserveRecords(*top);
   for (XMLNode child : top->Children()) {
     if (!child.IsNamed("SubModule")) {
-      ReportProblem(path + ": " + Misplaced(child, whereModule.c_str(), "SubModule"));
+      ReportProblem(loading.Place(child) + ": " + Misplaced(child, whereModule.c_str(), "SubModule"));
       continue;
     }
     std::string name = child.Attribute("identifier");
     ESubModuleIdentifier subModule = SubModuleFromName(name);
     if (subModule == esmiUnknown) {
-      ReportProblem(path + ": SubModule " + Quoted(name) + ": unknown submodule name");
+      ReportProblem(loading.Place(child) + ": SubModule " + Quoted(name) + ": unknown submodule name");
       continue;
     }
     LoadSubModule(loading, module, subModule, child);
@@ -194,24 +200,24 @@ void CErrorDatabase::ReserveRecords(const XMLNode& moduleNode) {
 
 void CErrorDatabase::LoadSubModule(Loading& loading, EModuleIdentifier module, ESubModuleIdentifier subModule,
                                    const XMLNode& subModuleNode) {
-  const std::string& path = *loading.file;
   const std::string whereSubModule = "SubModule " + Quoted(SubModuleName(subModule));
   for (XMLNode problemNode : subModuleNode.Children()) {
     if (!problemNode.IsNamed("Problem")) {
-      ReportProblem(path + ": " + Misplaced(problemNode, whereSubModule.c_str(), "Problem"));
+      ReportProblem(loading.Place(problemNode) + ": " + Misplaced(problemNode, whereSubModule.c_str(), "Problem"));
       continue;
     }
     std::string name = problemNode.Attribute("identifier");
     EProblemIdentifier problem = ProblemFromName(name);
     if (problem == epiUnknown) {
-      ReportProblem(path + ": Problem " + Quoted(name) + " in " + whereSubModule + ": unknown problem name");
+      ReportProblem(loading.Place(problemNode) + ": Problem " + Quoted(name) + " in " + whereSubModule +
+                    ": unknown problem name");
       continue;
     }
     const std::string whereProblem = "Problem " + Quoted(name);
     uint32_t code = static_cast<uint32_t>(module) | static_cast<uint32_t>(subModule) | static_cast<uint32_t>(problem);
     for (XMLNode errorNode : problemNode.Children()) {
       if (!errorNode.IsNamed("Error")) {
-        ReportProblem(path + ": " + Misplaced(errorNode, whereProblem.c_str(), "Error"));
+        ReportProblem(loading.Place(errorNode) + ": " + Misplaced(errorNode, whereProblem.c_str(), "Error"));
         continue;
       }
       LoadError(loading, code, errorNode);
@@ -224,7 +230,7 @@ void CErrorDatabase::LoadError(Loading& loading, uint32_t code, const XMLNode& e
   const char* identifier = attributes.Identifier();
   // Messages are built only when there is a fault to report.
   auto fault = [&](const std::string& what) {
-    ReportProblem(*loading.file + ": Error " + Quoted(ErrorName(code, identifier)) + ": " + what);
+    ReportProblem(loading.Place(errorNode) + ": Error " + Quoted(ErrorName(code, identifier)) + ": " + what);
   };
   if (*identifier == '\0') return fault("no identifier");
   const char* severityName = attributes.Severity();
@@ -268,6 +274,7 @@ void CErrorDatabase::LoadError(Loading& loading, uint32_t code, const XMLNode& e
 
   loading.keys.push_back(PackKey(error.Code(), error.Type()));
   loading.recordFiles.push_back(loading.file);
+  loading.recordOffsets.push_back(errorNode.Offset());
   if (triggerSetsNode) LoadTriggerSet(loading, static_cast<int>(errors_.size()) - 1, *triggerSetsNode);
 }
 
@@ -289,7 +296,7 @@ void CErrorDatabase::LoadTriggerSet(Loading& loading, int index, const XMLNode& 
   loading.error = &errors_[index];
   for (XMLNode setNode : triggerSetsNode.Children()) {
     if (!setNode.IsNamed("TriggerSet")) {
-      ReportProblem(loading.Where() + Misplaced(setNode, "TriggerSets", "TriggerSet"));
+      ReportProblem(loading.Where(setNode) + Misplaced(setNode, "TriggerSets", "TriggerSet"));
       continue;
     }
     loading.pendingTriggerSets.push_back(
@@ -319,17 +326,17 @@ bool CErrorDatabase::LoadTriggerSetOptions(Loading& loading, CTriggerSet& trigge
   bool sound = true;
   for (XMLNode option : optionsNode.Children()) {
     if (!option.IsNamed("Option")) {
-      ReportProblem(loading.Where() + Misplaced(option, "Options", "Option"));
+      ReportProblem(loading.Where(option) + Misplaced(option, "Options", "Option"));
       sound = false;
       continue;
     }
     const char* name = PlainAttribute(option, "name", "");
     const char* value = PlainAttribute(option, "value", "");
     if (*name == '\0') {
-      ReportProblem(loading.Where() + "Option without name");
+      ReportProblem(loading.Where(option) + "Option without name");
       sound = false;
     } else if (*value == '\0') {
-      ReportProblem(loading.Where() + "Option " + Quoted(name) + " without value");
+      ReportProblem(loading.Where(option) + "Option " + Quoted(name) + " without value");
       sound = false;
     } else if (std::strcmp(name, "autoTrigger") == 0) {
       triggerSet.SetAutoTrigger(ErrorAttributes::IsYes(value));
@@ -353,25 +360,26 @@ void CErrorDatabase::LoadTriggerSetTriggers(Loading& loading, const XMLNode& tri
   std::string& id = loading.triggerId;
   for (XMLNode trigger : triggersNode.Children()) {
     if (!trigger.IsNamed("Trigger")) {
-      ReportProblem(loading.Where() + Misplaced(trigger, "Triggers", "Trigger"));
+      ReportProblem(loading.Where(trigger) + Misplaced(trigger, "Triggers", "Trigger"));
       continue;
     }
     id.assign(PlainAttribute(trigger, "id", ""));
     if (id.empty()) {
-      ReportProblem(loading.Where() + "Trigger without id");
+      ReportProblem(loading.Where(trigger) + "Trigger without id");
       continue;
     }
     TriggerReference::Result result = loading.reference.Parse(id);
     if (result != TriggerReference::kResolved) {
       static const char* const kFaults[] = {"", "not of the form module:submodule:problem:type",
                                             "unknown module name", "unknown submodule name", "unknown problem name"};
-      ReportProblem(loading.Where() + "Trigger " + Quoted(id) + ": " + kFaults[result]);
+      ReportProblem(loading.Where(trigger) + "Trigger " + Quoted(id) + ": " + kFaults[result]);
       continue;
     }
     uint32_t code = loading.reference.Code();
     int type = loading.reference.Type();
     if (code == error.Code() && type == error.Type()) {
-      ReportProblem("Error " + id + " links to itself");
+      // The designed line, bare on standard error; kept with its place.
+      ReportProblem("Error " + id + " links to itself", loading.Place(trigger) + ": ");
       continue;
     }
     loading.pendingTriggers.push_back({code, type});

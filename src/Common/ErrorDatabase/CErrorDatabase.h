@@ -7,10 +7,12 @@
 // faulty element is skipped whole, never half-trusted: the smallest element
 // that holds the fault (a Trigger, the TriggerSet of a faulty Option, an Error,
 // a SubModule or Problem with all it holds, a Module entry) is left out, one
-// line naming the file, the element and the fault goes to standard error, and
-// LoadProblems() keeps the line; so does a file that is not well-formed XML,
-// which contributes nothing. A trigger naming its own error gives the line
-// "Error <id> links to itself"; a cycle of trigger references is reported the
+// line naming the place ("FILE:LINE:COLUMN: ", or "FILE: " for a whole file),
+// the element and the fault goes to standard error, and LoadProblems() keeps
+// the line; so does a file that is not well-formed XML, which contributes
+// nothing. A trigger naming its own error gives the bare line
+// "Error <id> links to itself", which LoadProblems() keeps after its place; a
+// cycle of trigger references is reported the
 // same way but kept, with finite weights.
 //
 // After construction the set of records never changes and records never move,
@@ -25,7 +27,9 @@
 #ifndef FAULTWRIGHT_COMMON_ERRORDATABASE_CERRORDATABASE_H
 #define FAULTWRIGHT_COMMON_ERRORDATABASE_CERRORDATABASE_H
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,10 +103,12 @@ class CErrorDatabase {
   void ResolveTriggers(Loading& loading);
   void BuildIndex(const std::vector<uint64_t>& keys);
   // Weights in time linear in the number of links; reports every cycle of
-  // trigger references, naming the file each record came from.
-  void UpdateWeights(const std::vector<const std::string*>& recordFiles);
-  // Writes the line to standard error and keeps it.
-  void ReportProblem(const std::string& line);
+  // trigger references at the place ("FILE:LINE:COLUMN") of the record's
+  // Error element.
+  void UpdateWeights(const std::function<std::string(size_t)>& recordPlace);
+  // Writes the line to standard error and keeps it, after keptPlace when the
+  // line itself names no place ("FILE:LINE:COLUMN: ").
+  void ReportProblem(const std::string& line, const std::string& keptPlace = std::string());
 
   // onPath marks, by record index, the errors on the way down to error.
   void PrintTriggerSets(const CError& error, const std::string& indent, std::vector<char>& onPath) const;

@@ -8,6 +8,7 @@
 // is reported, and counts with that error's weight at that moment (1), which
 // keeps every weight finite.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ struct Frame {
 
 }  // namespace
 
-void CErrorDatabase::UpdateWeights(const std::vector<const std::string*>& recordFiles) {
+void CErrorDatabase::UpdateWeights(const std::function<std::string(size_t)>& recordPlace) {
   const size_t count = errors_.size();
   auto indexOf = [this](const CError* error) { return static_cast<size_t>(error - errors_.data()); };
 
@@ -74,7 +75,7 @@ void CErrorDatabase::UpdateWeights(const std::vector<const std::string*>& record
         visit[index] = kOnWalk;
         walk.push_back(Frame{index});  // frame is not used again before it is back on top
       } else if (visit[index] == kOnWalk) {
-        ReportProblem(*recordFiles[frame.index] + ": Error \"" + ErrorIdentifierText(error.Code(), error.Type()) +
+        ReportProblem(recordPlace(frame.index) + ": Error \"" + ErrorIdentifierText(error.Code(), error.Type()) +
                       "\": Trigger \"" + ErrorIdentifierText(trigger->Code(), trigger->Type()) +
                       "\": closes a cycle of trigger references");
       }

@@ -1,6 +1,7 @@
 #include "Common/ErrorDatabase/ErrorAttributes.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,13 @@ bool ErrorAttributes::IsYes(const char* value) { return std::strcmp(value, "yes"
 int ErrorAttributes::ReadNumber(const char* value) {
   long number = std::strtol(value, nullptr, 10);
   return static_cast<int>(std::clamp<long>(number, INT32_MIN, INT32_MAX));
+}
+
+bool ErrorAttributes::IsNumber(const char* value) {
+  char* end = nullptr;
+  errno = 0;
+  long number = std::strtol(value, &end, 10);
+  return end != value && *end == '\0' && errno == 0 && number >= INT32_MIN && number <= INT32_MAX;
 }
 
 ErrorAttributes::ErrorAttributes(const Core::IO::XMLNode& node) {

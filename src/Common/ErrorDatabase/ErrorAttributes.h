@@ -20,6 +20,9 @@ class ErrorAttributes {
   static bool IsYes(const char* value);
   // strtol(value, NULL, 10), clamped to the signed 32-bit range.
   static int ReadNumber(const char* value);
+  // Whether ReadNumber reads the whole of value: optional blanks and sign,
+  // digits, nothing after them, within the signed 32-bit range.
+  static bool IsNumber(const char* value);
 
   const char* Identifier() const { return Plain(kIdentifier, ""); }
   const char* Severity() const { return Model(kSeverity, ""); }

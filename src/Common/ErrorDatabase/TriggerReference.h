@@ -24,6 +24,8 @@ class TriggerReference {
   // Valid after Parse gave kResolved.
   uint32_t Code() const { return code_; }
   int Type() const { return type_; }
+  // The type as the id gives it; a name there reads as 0.
+  const std::string& TypeText() const { return parts_[3]; }
 
  private:
   std::vector<std::string> parts_;

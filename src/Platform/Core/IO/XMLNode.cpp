@@ -7,6 +7,12 @@ namespace IO {
 
 bool XMLNode::IsNamed(const char* name) const { return std::strcmp(node_.name(), name) == 0; }
 
+long XMLNode::Offset() const {
+  // pugixml gives the offset of the name, just after the "<".
+  const ptrdiff_t name = node_.offset_debug();
+  return name > 0 ? static_cast<long>(name) - 1 : -1;
+}
+
 std::optional<XMLNode> XMLNode::Child(const char* name) const {
   for (XMLNode child : Children()) {
     if (child.IsNamed(name)) return child;

@@ -50,6 +50,9 @@ class XMLNode {
   std::string Name() const { return node_.name(); }
   // Name() == name without building a string.
   bool IsNamed(const char* name) const;
+  // The byte offset of the element's "<" in the file it was parsed from, or
+  // -1 when it is not known; Core::IO::FileLines turns it into a line.
+  long Offset() const;
 
   // The first child element of that name, or nothing.
   std::optional<XMLNode> Child(const std::string& name) const { return Child(name.c_str()); }
