@@ -401,6 +401,32 @@ TEST_F(ViewTest, KilledOwnerGivesTheLockBack) {
   EXPECT_TRUE(initialiser.IsEnabled());
 }
 
+TEST_F(ViewTest, AnOwnerAttachedAfreshFreesOnlyANewLock) {
+  CErrorDatabaseView first(true, 1);
+  CErrorDatabaseView again(false, 1);  // the lock is in use: no second unit
+  EXPECT_FALSE(again.IsNew());
+  EXPECT_FALSE(again.IsRemoved());
+  EXPECT_EQ(LockValue(), 1);
+
+  // Removed under the owner; a reader of the same user makes the set anew, held.
+  ASSERT_EQ(semctl(Semaphore(), 0, IPC_RMID), 0);
+  EXPECT_TRUE(first.IsRemoved());
+  EXPECT_TRUE(first.HasFailed());
+  CErrorDatabaseView reader(false, 0);
+  EXPECT_EQ(LockValue(), 0);
+  CErrorDatabaseView renewed(false, 1);
+  EXPECT_TRUE(renewed.IsNew());
+  EXPECT_EQ(LockValue(), 1);
+
+  // A removed segment lives on for those attached, without a key.
+  ASSERT_EQ(shmctl(shmget(ftok(".", 0x44), 0, 0), IPC_RMID, nullptr), 0);
+  EXPECT_TRUE(renewed.IsRemoved());
+  CErrorDatabaseView afterSegment(false, 1);
+  EXPECT_TRUE(afterSegment.IsNew());
+  EXPECT_FALSE(afterSegment.IsRemoved());
+  EXPECT_EQ(LockValue(), 1);
+}
+
 TEST_F(ViewTest, AFailedKeyRefusesEverything) {
   // Without search permission on the working directory ftok cannot stat it
   // (root must give up its privileges first).
