@@ -393,7 +393,7 @@ TEST_F(ServicePortTest, FiftyClientsRaisingAtOnceAreEachAppliedOnce) {
   EXPECT_EQ(service.Stop(SIGTERM), 0);
 }
 
-TEST_F(ServicePortTest, ARaiseLostToTheLockIsWrittenAgain) {
+TEST_F(ServicePortTest, WhatIsLostToTheLockOrRemovedIsWrittenAgain) {
   const std::string state = Directory() + "states";
   ServiceProcess& service = Start({"--config", kSampleConfig, "--state", state});
   SegmentReader reader(Directory(), kSampleConfig);
@@ -429,6 +429,28 @@ TEST_F(ServicePortTest, ARaiseLostToTheLockIsWrittenAgain) {
   EXPECT_TRUE(segment->entries[1].Matches(second.Code, second.Type));
   EXPECT_EQ(CountOf(service.Err(), "another process changed the segment's table"), 1u) << service.Err();
   shmdt(segment);
+
+  // The semaphore set, then the segment, removed under the service (ipcrm):
+  // it makes them anew and places everything again, saying so once, and a
+  // reader that attaches now sees every state and the changes that follow.
+  const key_t key = ftok(Directory().c_str(), 0x44);
+  for (bool removeSegment : {false, true}) {
+    SCOPED_TRACE(removeSegment ? "segment removed" : "semaphore set removed");
+    const size_t renewals = CountOf(service.Err(), "is new (the one before was removed)");
+    ASSERT_EQ(removeSegment ? shmctl(shmget(key, 0, 0), IPC_RMID, nullptr) : semctl(semget(key, 0, 0), 0, IPC_RMID),
+              0);
+    ASSERT_EQ(Tool(removeSegment, kPlain), 0);  // a clear, then a second raise
+    EXPECT_TRUE(service.WaitUntil([&] { return CountOf(service.Err(), "is new") == renewals + 1; })) << service.Err();
+    SegmentReader late(Directory(), kSampleConfig);  // said before the service places everything
+    EXPECT_TRUE(service.WaitUntil([&] {
+      return late.IsActive(kTrigger) && late.IsActive(kCascade) && late.IsActive(kPlain) == removeSegment;
+    })) << service.Err();
+    EXPECT_EQ(late.State(kPlain).RaiseCount1, removeSegment ? 2 : 1);
+    ASSERT_EQ(Tool(false, kTrigger), 0);
+    EXPECT_TRUE(service.WaitUntil([&] { return !late.IsActive(kCascade); })) << service.Err();
+    ASSERT_EQ(Tool(true, kTrigger), 0);
+    EXPECT_TRUE(service.WaitUntil([&] { return late.IsActive(kCascade); })) << service.Err();
+  }
   EXPECT_EQ(service.Stop(SIGTERM), 0);
 }
 

@@ -57,25 +57,34 @@ CErrorDatabaseView::CErrorDatabaseView(bool initialise, int owner) : copy_(), ba
     Fail("CErrorDatabaseView::CErrorDatabaseView ftok");
     return;
   }
-  segmentId_ = shmget(key, sizeof(Segment), IPC_CREAT | 0644);
+  // Made here, the segment is new: it holds no table yet.
+  segmentId_ = shmget(key, sizeof(Segment), IPC_CREAT | IPC_EXCL | 0644);
+  isNew_ = segmentId_ != -1;
+  if (segmentId_ == -1 && errno == EEXIST) segmentId_ = shmget(key, sizeof(Segment), IPC_CREAT | 0644);
   if (segmentId_ == -1) {
     Fail("CErrorDatabaseView::CErrorDatabaseView shmeget");
     return;
   }
   // A failure here shows at the first lock attempt, which fails with EINVAL.
   semaphoreId_ = semget(key, 1, IPC_CREAT | 0666);
-  if (IsOwner() && !OwnsObjects(key)) return;
+  bool lockNeverUsed = false;
+  if (IsOwner() && !OwnsObjects(key, lockNeverUsed)) return;
   void* address = shmat(segmentId_, nullptr, 0);
   if (address == reinterpret_cast<void*>(-1)) {
     Fail("CErrorDatabaseView::CErrorDatabaseView shmat");
     return;
   }
   segment_ = static_cast<Segment*>(address);
+  isNew_ = isNew_ || lockNeverUsed;
   if (initialise) {
     // Nobody can hold the lock yet: a new semaphore starts held, and this
     // release is the unit that frees it (taken back by the kernel when this
     // process ends).
     std::memset(static_cast<void*>(segment_), 0, sizeof(Segment));
+    ReleaseLock();
+  } else if (lockNeverUsed) {
+    // A set on which no process has operated was never freed, so nobody
+    // holds it and nobody else would free it: this owner adds its unit.
     ReleaseLock();
   }
 }
@@ -85,7 +94,7 @@ void CErrorDatabaseView::Fail(const char* what) {
   failed_ = true;
 }
 
-bool CErrorDatabaseView::OwnsObjects(key_t key) {
+bool CErrorDatabaseView::OwnsObjects(key_t key, bool& lockNeverUsed) {
   shmid_ds segment;
   if (shmctl(segmentId_, IPC_STAT, &segment) != 0) {
     Fail("CErrorDatabaseView::CErrorDatabaseView shmctl");
@@ -101,8 +110,25 @@ bool CErrorDatabaseView::OwnsObjects(key_t key) {
       return false;
     }
     own = IsOwnObject(semaphores.sem_perm, key, "semaphore set", semaphoreId_, "-s") && own;
+    lockNeverUsed = semaphores.sem_otime == 0;
   }
   return own;
+}
+
+bool CErrorDatabaseView::IsRemoved() {
+  if (failed_) return false;
+  shmid_ds segment;
+  semid_ds semaphores;
+  SemaphoreArgument argument;
+  argument.status = &semaphores;
+  // A removed set is gone at once; a removed segment lives on, keyless, for
+  // the processes still attached to it.
+  if (shmctl(segmentId_, IPC_STAT, &segment) == 0 && (segment.shm_perm.mode & SHM_DEST) == 0 &&
+      semctl(semaphoreId_, 0, IPC_STAT, argument) == 0) {
+    return false;
+  }
+  failed_ = true;
+  return true;
 }
 
 bool CErrorDatabaseView::IsOwnObject(const ipc_perm& permissions, key_t key, const char* kind, int id,

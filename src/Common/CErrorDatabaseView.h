@@ -67,8 +67,9 @@ class CErrorDatabaseView {
 
   // Attaches to (creating if need be) the segment and semaphore of the working
   // directory. With initialise, zeroes the segment and frees the lock: only
-  // one living process may do so. A failure, or an owner's refusal of another
-  // user's objects, is printed and leaves HasFailed().
+  // one living process may do so. An owner without initialise frees only a
+  // new lock (IsNew). A failure, or an owner's refusal of another user's
+  // objects, is printed and leaves HasFailed().
   CErrorDatabaseView(bool initialise, int owner);
   CErrorDatabaseView(const CErrorDatabaseView&) = delete;
   CErrorDatabaseView& operator=(const CErrorDatabaseView&) = delete;
@@ -76,6 +77,17 @@ class CErrorDatabaseView {
   // The sticky error flag: a system call failed; locked operations refuse.
   bool HasFailed() const { return failed_; }
   bool IsOwner() const { return owner_ != 0; }
+  // Owner: whether construction found the segment or the semaphore set new
+  // (this view made the segment; no process had yet operated on the set), so
+  // that the table, the states and the Enabled word must be placed again. An
+  // owner constructed without initialise adds the unit that frees a new lock
+  // itself: nobody holds it, and nobody else would.
+  bool IsNew() const { return isNew_; }
+  // Whether another process removed the segment or the semaphore set (say
+  // with ipcrm) since construction, or they cannot be looked at: the view
+  // sets its sticky flag, since whatever it writes now no later view sees.
+  // False once the flag is set.
+  bool IsRemoved();
 
   // Whether the segment's Enabled word is 1; false when refused.
   bool IsEnabled();
@@ -140,7 +152,8 @@ class CErrorDatabaseView {
   void Fail(const char* what);
   // Owner: whether the segment and the semaphore set are this user's own; the
   // sticky flag and a message naming each that is not.
-  bool OwnsObjects(key_t key);
+  // lockNeverUsed: no process has operated on the semaphore set yet.
+  bool OwnsObjects(key_t key, bool& lockNeverUsed);
   bool IsOwnObject(const ipc_perm& permissions, key_t key, const char* kind, int id, const char* removal);
 
   // Under the lock: SetErrors' table; how many of Count, codes and types changed.
@@ -156,6 +169,7 @@ class CErrorDatabaseView {
 
   bool failed_ = false;
   bool enabled_ = false;
+  bool isNew_ = false;
   Segment* segment_ = nullptr;
   int segmentId_ = -1;
   int semaphoreId_ = -1;

@@ -1,6 +1,7 @@
 #include "Service/CViewPublisher.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 
 #include "Identifiers/CErrorKey.h"
@@ -22,36 +23,18 @@ CViewPublisher::CViewPublisher(CErrorDatabase& catalogue, CErrorDatabaseListener
 
 CViewPublisher::~CViewPublisher() = default;
 
-bool CViewPublisher::Open(const std::vector<CErrorState>& saved) {
-  // The view loads a record into the first entry of its (code, type); a later
-  // record of the same pair belongs to an entry that no lookup finds, and
-  // would overwrite the first.
-  std::vector<CErrorState> records;
-  std::set<Key> seen;
-  for (const CErrorState& record : saved) {
-    if (seen.insert(Key(record.Code, record.Type)).second) records.push_back(record);
+bool CViewPublisher::Open(const std::vector<CErrorState>& records) {
+  const std::vector<CError>& errors = catalogue_.Errors();
+  placed_ = std::min<size_t>(errors.size(), CErrorDatabaseView::kMaxErrors);
+  firstEntry_.clear();
+  for (size_t i = 0; i < placed_; ++i) {
+    firstEntry_.emplace(Key(errors[i].Code(), static_cast<int16_t>(errors[i].Type())), i);
   }
-  const size_t placed = std::min<size_t>(catalogue_.Errors().size(), CErrorDatabaseView::kMaxErrors);
   view_ = std::make_unique<CErrorDatabaseView>(true, 1);
   // Only this process writes the segment, so a step lost to a lock time-out
   // shows when the segment is read back, and the steps bear repeating.
   for (int attempt = 0; attempt < kOpenAttempts && !view_->HasFailed(); ++attempt) {
-    view_->SetErrors(catalogue_);
-    view_->ResumeErrorStates(records);
-    view_->SetEnabled(true);
-    std::vector<CErrorState> states;
-    view_->GetErrorStates(states);
-    if (states.size() != placed || !view_->IsEnabled()) continue;
-    states_ = std::move(states);
-    firstEntry_.clear();
-    for (size_t i = 0; i < states_.size(); ++i) firstEntry_.emplace(Key(states_[i].Code, states_[i].Type), i);
-    // A restore lost to the lock shows in the counters and the active bits.
-    bool restored = std::all_of(records.begin(), records.end(), [this](const CErrorState& record) {
-      const CErrorState* entry = Find(record.Code, record.Type);
-      return entry == nullptr || (entry->IsActive() == record.IsActive() && entry->RaiseCount1 == record.RaiseCount1 &&
-                                  entry->RaiseCount2 == record.RaiseCount2);
-    });
-    if (!restored) continue;
+    if (!Place(records)) continue;
     // The errors active before the stop are active again, in the catalogue as
     // in the segment, without a word: nothing was raised.
     for (const CErrorState& state : states_) {
@@ -63,16 +46,45 @@ bool CViewPublisher::Open(const std::vector<CErrorState>& saved) {
   return false;
 }
 
-CErrorState* CViewPublisher::Find(unsigned code, int type) {
+bool CViewPublisher::Place(const std::vector<CErrorState>& records) {
+  // The view loads a record into the first entry of its (code, type); a later
+  // record of the same pair belongs to an entry that no lookup finds, and
+  // would overwrite the first.
+  std::vector<CErrorState> firsts;
+  std::set<Key> seen;
+  for (const CErrorState& record : records) {
+    if (seen.insert(Key(record.Code, record.Type)).second) firsts.push_back(record);
+  }
+  view_->SetErrors(catalogue_);
+  view_->ResumeErrorStates(firsts);
+  view_->SetEnabled(true);
+  std::vector<CErrorState> states;
+  view_->GetErrorStates(states);
+  if (states.size() != placed_ || !view_->IsEnabled()) return false;
+  // A restore lost to the lock shows in the counters and the active bits.
+  for (const CErrorState& record : firsts) {
+    const CErrorState* entry = Find(states, record.Code, record.Type);
+    if (entry != nullptr && (entry->IsActive() != record.IsActive() || entry->RaiseCount1 != record.RaiseCount1 ||
+                             entry->RaiseCount2 != record.RaiseCount2)) {
+      return false;
+    }
+  }
+  states_ = std::move(states);
+  return true;
+}
+
+CErrorState* CViewPublisher::Find(std::vector<CErrorState>& states, unsigned code, int type) {
   auto found = firstEntry_.find(Key(code, static_cast<int16_t>(type)));
   // The segment keeps the low 16 bits of a type; a type beyond them is no entry's.
-  if (found == firstEntry_.end() || states_[found->second].Type != type) return nullptr;
-  return &states_[found->second];
+  if (found == firstEntry_.end() || found->second >= states.size() || states[found->second].Type != type) {
+    return nullptr;
+  }
+  return &states[found->second];
 }
 
 void CViewPublisher::ErrorRaised(unsigned code, EProblemType type) {
   if (writing_) view_->RaiseError(code, type);
-  CErrorState* entry = Find(code, type);
+  CErrorState* entry = Find(states_, code, type);
   if (entry != nullptr && !entry->IsActive()) {
     entry->Flags |= CErrorState::kActive;
     entry->Raised = Core::MonotonicTime::Now();
@@ -84,7 +96,7 @@ void CViewPublisher::ErrorRaised(unsigned code, EProblemType type) {
 
 void CViewPublisher::ErrorCleared(unsigned code, EProblemType type) {
   if (writing_) view_->ClearError(code, type);
-  CErrorState* entry = Find(code, type);
+  CErrorState* entry = Find(states_, code, type);
   if (entry != nullptr && entry->IsActive()) {
     entry->Flags &= static_cast<uint16_t>(~CErrorState::kActive);
     entry->Cleared = Core::MonotonicTime::Now();
@@ -94,10 +106,23 @@ void CViewPublisher::ErrorCleared(unsigned code, EProblemType type) {
 
 int CViewPublisher::Verify() {
   writing_ = false;
-  if (view_->HasFailed()) {
+  if (view_->HasFailed() || view_->IsRemoved()) {
     view_ = std::make_unique<CErrorDatabaseView>(false, 1);
     if (view_->HasFailed()) return -1;
-    view_->SetEnabled(true);  // a new view refuses raises until it is enabled
+    if (view_->IsNew()) {
+      std::fprintf(stderr,
+                   "CViewPublisher: the shared segment or its semaphore set is new (the one before was removed); "
+                   "the table and the error states are placed in it again\n");
+    }
+    placing_ = true;
+  }
+  // A view attached afresh refuses raises until it is enabled, and what it
+  // attached to may hold no table or states at all: it gets everything.
+  if (placing_) {
+    if (!Place(states_)) return -1;
+    placing_ = false;
+    writing_ = true;
+    return 0;
   }
   // Another process may have written over the table itself; without it no
   // entry can be found, nor compared.

@@ -11,11 +11,15 @@
 // as the view changes the segment (a raise of an inactive entry sets its bit,
 // its raise time and both counters; a clear of an active one clears the bit and
 // sets the clear time). Verify compares the segment with that copy and writes
-// back whatever a lost write left different, counters included; a view that
-// failed is attached afresh (without initialising, which would add a second
-// unit to the lock). While Verify cannot read the segment, changes go to the
-// copy only, so that a lock that stays held costs one wait per Verify rather
-// than one per change; the next Verify that reads the segment writes them all.
+// back whatever a lost write left different, counters included. A view that
+// failed, or whose segment or semaphore set another process removed, is
+// attached afresh without initialising (which would add a second unit to a
+// lock that has its first; a new lock the view frees itself), and the table,
+// the copy and the Enabled word are placed in it whole, with one line on
+// standard error when what it found is new. While Verify cannot read the
+// segment, changes go to the copy only, so that a lock that stays held costs
+// one wait per Verify rather than one per change; the next Verify that reads
+// the segment writes them all.
 // The copy is also what the service saves, so a save never waits for the lock.
 #ifndef FAULTWRIGHT_SERVICE_CVIEWPUBLISHER_H
 #define FAULTWRIGHT_SERVICE_CVIEWPUBLISHER_H
@@ -51,8 +55,10 @@ class CViewPublisher : public CErrorDatabaseListener {
 
   // Puts back the table's count, codes and types where another process
   // changed them (said on standard error by the view), then writes back every
-  // entry that differs from States(). Returns how many entries it wrote back,
-  // or -1 when the segment could not be read now.
+  // entry that differs from States(). A view attached afresh gets the table,
+  // States() and the Enabled word whole instead. Returns how many entries it
+  // wrote back (0 after placing everything), or -1 when the segment could not
+  // be read now.
   int Verify();
   // What the segment must hold: its entries in order, as GetErrorStates gives them.
   const std::vector<CErrorState>& States() const { return states_; }
@@ -60,14 +66,21 @@ class CViewPublisher : public CErrorDatabaseListener {
  private:
   using Key = std::pair<uint32_t, int16_t>;
 
-  // The entry that the view's lookups find for (code, type): the first one.
-  CErrorState* Find(unsigned code, int type);
+  // Places the table, the records (first of each pair, active bits included)
+  // and the Enabled word in the view; States() becomes what the segment then
+  // holds. False when a step was lost to the lock.
+  bool Place(const std::vector<CErrorState>& records);
+  // The entry of states that the view's lookups find for (code, type): the
+  // first one.
+  CErrorState* Find(std::vector<CErrorState>& states, unsigned code, int type);
 
   CErrorDatabase& catalogue_;
   CErrorDatabaseListener* next_;
   std::unique_ptr<CErrorDatabaseView> view_;
   std::vector<CErrorState> states_;
-  bool writing_ = true;  // false while the segment could not be read
+  bool writing_ = true;   // false while the segment could not be read
+  bool placing_ = false;  // a view attached afresh still needs Place
+  size_t placed_ = 0;     // the catalogue's records that have an entry
   std::map<Key, size_t> firstEntry_;
 };
 
