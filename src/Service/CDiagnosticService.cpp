@@ -65,7 +65,11 @@ int CDiagnosticService::Run() {
       break;
     }
     stop = signals.Take();
-    if (syncDue_ && Clock::now() >= syncAt_) Sync();
+    if (syncDue_ && Clock::now() >= syncAt_) {
+      Sync();
+    } else if (publisher_ && Clock::now() >= checkAt_) {
+      Check();
+    }
     FlushOutput();
   }
   if (stop != 0) {
@@ -229,25 +233,17 @@ void CDiagnosticService::ScheduleSync(std::chrono::milliseconds delay) {
 
 int CDiagnosticService::PollTimeout() const {
   const int output = out_.HasPending() || err_.HasPending() ? kOutputRetryMs : -1;
-  if (!syncDue_) return output;
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(syncAt_ - Clock::now()).count();
+  if (!publisher_) return output;
+  const Clock::time_point next = syncDue_ && syncAt_ < checkAt_ ? syncAt_ : checkAt_;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
   // Rounded up, so that the wait does not end just before the moment and spin.
-  const int sync = left < 0 ? 0 : static_cast<int>(left) + 1;
-  return output >= 0 && output < sync ? output : sync;
+  const int timer = left < 0 ? 0 : static_cast<int>(left) + 1;
+  return output >= 0 && output < timer ? output : timer;
 }
 
 bool CDiagnosticService::Sync() {
   syncDue_ = false;
-  const int repaired = publisher_->Verify();
-  if (repaired > 0) {
-    Report("%d error states written into the shared segment again: their change was lost to the lock", repaired);
-  } else if (repaired < 0 && !segmentTrouble_) {
-    Report("the shared segment cannot be read now; trying again");
-  } else if (repaired == 0 && segmentTrouble_) {
-    Report("the shared segment can be read again");
-  }
-  segmentTrouble_ = repaired < 0;
-  if (repaired != 0) ScheduleSync(kRecheckDelay);
+  const bool checked = Check();
   // The publisher's states are the truth, whatever the segment's lock allows.
   if (stateFile_ && !stateFile_->Save(publisher_->States())) {
     if (!saveTrouble_) Report("cannot save the error states: %s; trying again", stateFile_->ErrorText().c_str());
@@ -257,6 +253,20 @@ bool CDiagnosticService::Sync() {
   }
   if (stateFile_ && saveTrouble_) Report("error states saved in %s again", stateFile_->Path().c_str());
   saveTrouble_ = false;
+  return checked;
+}
+
+bool CDiagnosticService::Check() {
+  const int repaired = publisher_->Verify();
+  if (repaired > 0) {
+    Report("%d error states written into the shared segment again: their change was lost to the lock", repaired);
+  } else if (repaired < 0 && !segmentTrouble_) {
+    Report("the shared segment cannot be read now; trying again");
+  } else if (repaired == 0 && segmentTrouble_) {
+    Report("the shared segment can be read again");
+  }
+  segmentTrouble_ = repaired < 0;
+  checkAt_ = Clock::now() + (repaired != 0 ? kRecheckDelay : kIdleCheckDelay);
   return repaired == 0;
 }
 

@@ -25,7 +25,10 @@
 // CViewPublisher into the shared segment of the working directory, and out as
 // "cb_error_notify". A (code, type) that the catalogue does not hold is
 // reported and ignored. Within kSyncDelay of a change the segment is checked
-// (CViewPublisher::Verify) and, with a state file, the states are saved.
+// (CViewPublisher::Verify) and, with a state file, the states are saved. The
+// segment is also checked every kIdleCheckDelay without a change, since
+// another process may remove it, its semaphore set or its table at any time
+// and readers would see nothing until the next change.
 //
 // With a catalogue, one service serves a working directory (CDirectoryLock).
 //
@@ -65,6 +68,8 @@ class CDiagnosticService : private CErrorDatabaseListener, private MPIServerHand
   static constexpr std::chrono::milliseconds kSyncDelay{500};
   // From a check that could not read the segment, or had to repair it, to the next.
   static constexpr std::chrono::milliseconds kRecheckDelay{100};
+  // From a check that found the segment as it should be to the next.
+  static constexpr std::chrono::milliseconds kIdleCheckDelay{1000};
   // From a failed save to the next attempt.
   static constexpr std::chrono::milliseconds kSaveRetryDelay{1000};
   // After a stop signal, the clients' requests are read for this long at most.
@@ -102,6 +107,9 @@ class CDiagnosticService : private CErrorDatabaseListener, private MPIServerHand
   int PollTimeout() const;
   // Checks the segment and saves; false when either must be tried again.
   bool Sync();
+  // Checks the segment and sets the moment of the next check; false when it
+  // could not be read or had to be repaired.
+  bool Check();
   // False when the states could not be saved.
   bool SyncAtExit();
 
@@ -120,6 +128,7 @@ class CDiagnosticService : private CErrorDatabaseListener, private MPIServerHand
   std::unique_ptr<CStateFile> stateFile_;
   bool syncDue_ = false;
   Clock::time_point syncAt_;
+  Clock::time_point checkAt_;  // with a publisher only
   // Trouble is reported when it starts and when it ends, not at every retry.
   bool segmentTrouble_ = false;
   bool saveTrouble_ = false;

@@ -127,6 +127,11 @@ int CViewPublisher::Verify() {
   // Another process may have written over the table itself; without it no
   // entry can be found, nor compared.
   if (view_->RepairErrors(catalogue_) < 0) return -1;
+  if (!view_->IsEnabled()) {
+    view_->SetEnabled(true);
+    if (!view_->IsEnabled()) return -1;  // the lock was not obtained
+    std::fprintf(stderr, "CViewPublisher: another process disabled the shared segment; it is enabled again\n");
+  }
   std::vector<CErrorState> segment;
   view_->GetErrorStates(segment);
   if (segment.size() != states_.size()) return -1;  // the lock was not obtained

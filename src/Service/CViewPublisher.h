@@ -54,8 +54,8 @@ class CViewPublisher : public CErrorDatabaseListener {
   void ErrorCleared(unsigned code, EProblemType type) override;
 
   // Puts back the table's count, codes and types where another process
-  // changed them (said on standard error by the view), then writes back every
-  // entry that differs from States(). A view attached afresh gets the table,
+  // changed them (said on standard error by the view), and the Enabled word,
+  // then writes back every entry that differs from States(). A view attached afresh gets the table,
   // States() and the Enabled word whole instead. Returns how many entries it
   // wrote back (0 after placing everything), or -1 when the segment could not
   // be read now.
