@@ -394,7 +394,7 @@ TEST(InspectorTest, AReaderWhereNoServiceRunsLeavesNothingBehind) {
   EXPECT_EQ(semget(key, 0, 0), -1);
 }
 
-TEST_F(LiveInspection, AReaderForgetsWhatWasActiveBeforeTheServiceStartedAgain) {
+TEST_F(LiveInspection, AReaderForgetsWhatWasActiveBeforeTheServiceStartedAgainAndFollowsARemoval) {
   Faultwright::CLiveDatabase reader(config_);
   auto isActive = [this, &reader](const char* name) {
     const Faultwright::CError* error = live_.Find(name);
@@ -420,6 +420,29 @@ TEST_F(LiveInspection, AReaderForgetsWhatWasActiveBeforeTheServiceStartedAgain) 
   reader.Refresh();
   EXPECT_FALSE(reader.IsEnabled());
   EXPECT_TRUE(reader.Catalogue().TopLevelErrors(false).empty());
+
+  // The segment, then the semaphore set, removed (ipcrm) and made anew by the
+  // next owner: the reader makes nothing meanwhile, then reads the new ones
+  // and says so once.
+  const key_t key = ftok(".", 0x44);
+  for (bool removeSegment : {true, false}) {
+    SCOPED_TRACE(removeSegment ? "segment removed" : "semaphore set removed");
+    ASSERT_EQ(removeSegment ? shmctl(shmget(key, 0, 0), IPC_RMID, nullptr) : semctl(semget(key, 0, 0), 0, IPC_RMID),
+              0);
+    EXPECT_EQ(reader.Refresh(), 0);
+    EXPECT_FALSE(reader.IsEnabled());
+    EXPECT_EQ(removeSegment ? shmget(key, 0, 0) : semget(key, 0, 0), -1);
+    Faultwright::CErrorDatabaseView anew(true, 1);
+    anew.SetErrors(live_.Catalogue());
+    anew.SetEnabled(true);
+    const char* name = removeSegment ? "Firmware Version:12" : "Usable Satellites:1";
+    anew.RaiseError(live_.Find(name)->Code(), live_.Find(name)->Type());
+    EXPECT_EQ(reader.Refresh(), 1);
+    EXPECT_EQ(reader.TakeNotice(), "the live error database here was removed; now reading the one made anew");
+    EXPECT_TRUE(isActive(name));
+    EXPECT_EQ(reader.Refresh(), 0);
+    EXPECT_EQ(reader.TakeNotice(), "");
+  }
 }
 
 }  // namespace

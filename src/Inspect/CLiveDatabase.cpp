@@ -21,20 +21,30 @@ const int kProjectId = 0x44;
 
 }  // namespace
 
-CLiveDatabase::CLiveDatabase(const std::string& directory) : catalogue_(directory) {
+CLiveDatabase::CLiveDatabase(const std::string& directory) : catalogue_(directory) { Attach(); }
+
+void CLiveDatabase::Attach() {
+  view_.reset();
+  semaphoreId_ = -1;
   const key_t key = ftok(".", kProjectId);
   if (key == -1) {
     problem_ = std::string("cannot find the live error database of the working directory: ") + std::strerror(errno);
     return;
   }
-  semaphoreId_ = semget(key, 0, 0);
-  if (shmget(key, 0, 0) == -1 || semaphoreId_ == -1) {
+  const int semaphoreId = semget(key, 0, 0);
+  if (shmget(key, 0, 0) == -1 || semaphoreId == -1) {
     problem_ = errno == ENOENT ? "no live error database here: is fwservice running in this directory?"
                                : std::string("cannot open the live error database here: ") + std::strerror(errno);
     return;
   }
   view_ = std::make_unique<CErrorDatabaseView>(false, 0);
-  if (view_->HasFailed()) problem_ = "cannot attach to the live error database of the working directory";
+  if (view_->HasFailed()) {
+    problem_ = "cannot attach to the live error database of the working directory";
+    view_.reset();
+    return;
+  }
+  problem_.clear();
+  semaphoreId_ = semaphoreId;
 }
 
 std::string CLiveDatabase::LockHolder() const {
@@ -45,11 +55,25 @@ std::string CLiveDatabase::LockHolder() const {
 }
 
 int CLiveDatabase::Refresh() {
-  if (!view_) return CErrorDatabaseView::kNoChange;
-  const int result = view_->Update(catalogue_);
-  enabled_ = view_->IsEnabled();
+  if (view_ && (view_->HasFailed() || view_->IsRemoved())) {
+    view_.reset();
+    lost_ = true;
+  }
+  if (lost_) {
+    Attach();
+    lost_ = !view_;
+    if (view_) notice_ = "the live error database here was removed; now reading the one made anew";
+  }
+  const int result = view_ ? view_->Update(catalogue_) : CErrorDatabaseView::kNoChange;
+  enabled_ = view_ && view_->IsEnabled();
   Resynchronise();
   return result;
+}
+
+std::string CLiveDatabase::TakeNotice() {
+  std::string notice;
+  notice.swap(notice_);
+  return notice;
 }
 
 void CLiveDatabase::Resynchronise() {

@@ -14,6 +14,11 @@
 // (no service ever ran in the working directory) the view is not built and
 // Problem() says so, since a view would create both and leave them behind.
 //
+// A view whose segment or semaphore set another process removed (say with
+// ipcrm) reads a segment that no owner writes any more, or fails for good.
+// So Refresh first looks whether that happened, and then attaches to what is
+// there now, which the service makes anew; until it has, nothing is active.
+//
 // Used by one thread; not copyable (the view is not).
 #ifndef FAULTWRIGHT_INSPECT_CLIVEDATABASE_H
 #define FAULTWRIGHT_INSPECT_CLIVEDATABASE_H
@@ -38,22 +43,30 @@ class CLiveDatabase {
   // process holds its lock; else empty.
   std::string LockHolder() const;
   // Update's result: 0 (no change), 1 (an active error changed) or 2 (only
-  // clears).
+  // clears). A view that failed or whose objects were removed is attached
+  // anew first, when the segment and the semaphore set exist.
   int Refresh();
   // Whether the last Refresh found the segment enabled by its owner.
   bool IsEnabled() const { return enabled_; }
+  // Once after a Refresh that attached anew: a line that says so; else empty.
+  std::string TakeNotice();
 
   CErrorDatabase& Catalogue() { return catalogue_; }
   // REQUIRES: Problem() is empty.
   CErrorDatabaseView& View() { return *view_; }
 
  private:
+  // A view of the working directory's segment where it and the semaphore set
+  // exist; otherwise none, and Problem() says why.
+  void Attach();
   void Resynchronise();
 
   CErrorDatabase catalogue_;
   std::string problem_;
+  std::string notice_;
   int semaphoreId_ = -1;
   std::unique_ptr<CErrorDatabaseView> view_;
+  bool lost_ = false;  // the view was dropped; Refresh attaches anew
   bool enabled_ = false;
 };
 

@@ -9,9 +9,13 @@
 
 namespace Faultwright {
 
-int ReportFailure(const std::string& message) {
+void Report(const std::string& message) {
   std::fprintf(stderr, "fwinspect: %s\n", message.c_str());
   std::fflush(stderr);
+}
+
+int ReportFailure(const std::string& message) {
+  Report(message);
   return 1;
 }
 

@@ -10,8 +10,9 @@ namespace Faultwright {
 // The exit status of a mistake in the command line.
 const int kUsageStatus = 2;
 
-// Writes "fwinspect: " and message as one line on standard error; returns the
-// exit status of a failed command, 1.
+// Writes "fwinspect: " and message as one line on standard error.
+void Report(const std::string& message);
+// Report(message); returns the exit status of a failed command, 1.
 int ReportFailure(const std::string& message);
 
 // The directory argument as the catalogue and the patterns want it, ending in

@@ -80,10 +80,13 @@ bool AttachLiveDatabase(const CLiveDatabase& live) {
 
 bool CheckEnabled(const CLiveDatabase& live) {
   if (live.IsEnabled()) return true;
-  const std::string holder = live.LockHolder();
-  ReportFailure(!holder.empty() ? holder
-                                : "the live error database of the working directory is not enabled (is fwservice "
-                                  "running here?)");
+  // Problem(): a database removed under a watching reader, not yet made anew.
+  std::string why = live.Problem();
+  if (why.empty()) why = live.LockHolder();
+  if (why.empty()) {
+    why = "the live error database of the working directory is not enabled (is fwservice running here?)";
+  }
+  ReportFailure(why);
   return false;
 }
 
@@ -92,6 +95,8 @@ Core::Time Now() { return Core::MonotonicTime::Now(); }
 // One look at the active errors; false when the database is not enabled.
 bool ShowActive(CLiveDatabase& live, const CErrorPatterns& patterns, bool textKeys, bool json) {
   const int update = live.Refresh();
+  const std::string notice = live.TakeNotice();
+  if (!notice.empty()) Report(notice);
   if (!CheckEnabled(live)) return false;
   const std::vector<CError*>& topLevelErrors = live.Catalogue().TopLevelErrors(false);
   std::vector<CErrorSummary> summaries;
