@@ -55,13 +55,18 @@ work=$(mktemp -d /tmp/faultwright-demo-XXXXXX)
 service=
 
 # The live database's shared segment and semaphore outlive every process;
-# they belong to the working directory, so they go with it.
+# they belong to the working directory, so they go with it. Another
+# directory's key may be the same (ftok keeps only part of the inode): what
+# another user made there is theirs, even for root.
 remove_live_database() {
-  local device inode key
+  local device inode key kind id
   read -r device inode < <(stat -c '%d %i' "$work")
-  key=$(( (0x44 << 24) | ((device & 0xff) << 16) | (inode & 0xffff) ))
-  ipcrm -M "$key" 2>/dev/null || true
-  ipcrm -S "$key" 2>/dev/null || true
+  key=$(printf '0x%08x' $(( (0x44 << 24) | ((device & 0xff) << 16) | (inode & 0xffff) )))
+  for kind in m s; do
+    for id in $(ipcs -"$kind" | awk -v key="$key" -v owner="$(id -un)" '$1 == key && $3 == owner { print $2 }'); do
+      ipcrm -"$kind" "$id" 2>/dev/null || true
+    done
+  done
 }
 
 clean_up() {

@@ -305,7 +305,7 @@ TEST(CatalogueLoadingTest, EveryFaultIsReportedAndOnlyItsElementSkipped) {
       gps + "Error \"GPS:GPS:Data:11\": no short problem text",
       dir + "FaultwrightConfig.xml: element \"Modul\" in ErrorList: expected Module",
       dir + "FaultwrightConfig.xml: Module \"Gps\": unknown module name",
-      dir + "Missing.xml: Module \"CAN\": File was not found",
+      dir + "FaultwrightConfig.xml: Module \"CAN\": " + dir + "Missing.xml: File was not found",
       dir + "Broken.xml: Module \"Base\": Start-end tags mismatch at byte 35",
       dir + "Other.xml: Module \"Audio\": no Module element",
       dir + "Trailing.xml: Module \"NMEA\": text outside the document element at byte " +

@@ -484,6 +484,17 @@ TEST_F(ServicePortTest, NeighboursCannotStallTheServiceNorTakeOverItsSegment) {
   EXPECT_TRUE(reader.IsActive(kPlain));
   EXPECT_EQ(service.Stop(SIGTERM), 0);
 
+  // A link at the lock's name is refused, and said to be one, not followed.
+  const std::string lock = Directory() + "fwservice.lock";
+  ASSERT_EQ(unlink(lock.c_str()), 0);
+  ASSERT_EQ(symlink((Directory() + "elsewhere").c_str(), lock.c_str()), 0);
+  ServiceProcess linked({"--config", kSampleConfig}, Directory());
+  EXPECT_FALSE(linked.Serving());
+  EXPECT_EQ(linked.Stop(SIGTERM), 1);
+  EXPECT_NE(linked.Err().find("fwservice.lock is a symbolic link"), std::string::npos) << linked.Err();
+  EXPECT_NE(access((Directory() + "elsewhere").c_str(), F_OK), 0);
+  ASSERT_EQ(unlink(lock.c_str()), 0);
+
   // Another user's segment or semaphore set is refused, with how to remove it.
   if (geteuid() != 0) return;  // only root can act as another user
   for (bool segment : {true, false}) {

@@ -19,7 +19,9 @@ bool CDirectoryLock::Take() {
   // the open, and nothing is ever written to the file.
   const int file = open(kFileName, O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
   if (file < 0) {
-    errorText_ = std::string("cannot open ") + kFileName + ": " + std::strerror(errno);
+    // O_NOFOLLOW refuses a link at the name with ELOOP, whose text speaks of loops.
+    errorText_ = errno == ELOOP ? std::string(kFileName) + " is a symbolic link, which is not followed: remove it"
+                                : std::string("cannot open ") + kFileName + ": " + std::strerror(errno);
     return false;
   }
   auto refuse = [this, file](const std::string& reason) {

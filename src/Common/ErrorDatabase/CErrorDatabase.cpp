@@ -130,7 +130,7 @@ CErrorDatabase::CErrorDatabase(const std::string& configDirectory) {
       ReportProblem(topLines.Place(entry.Offset()) + ": Module " + Quoted(name) + ": unknown module name");
       continue;
     }
-    LoadModule(loading, module, name, configDirectory + entry.Attribute("file"));
+    LoadModule(loading, module, name, configDirectory + entry.Attribute("file"), topLines.Place(entry.Offset()));
   }
 
   BuildIndex(loading.keys);
@@ -156,13 +156,15 @@ void CErrorDatabase::ReportProblem(const std::string& line, const std::string& k
 }
 
 void CErrorDatabase::LoadModule(Loading& loading, EModuleIdentifier module, const std::string& moduleName,
-                                const std::string& path) {
+                                const std::string& path, const std::string& entryPlace) {
   loading.files.emplace_back(path);
   loading.file = &loading.files.back();
   const std::string whereModule = "Module " + Quoted(moduleName);
   Core::IO::XMLDocument document;
   if (!document.Parse(path)) {
-    ReportProblem(path + ": " + whereModule + ": " + document.ParseError());
+    // A file that is not there has no place of its own: the mistake is in its entry.
+    ReportProblem(document.FileOpened() ? path + ": " + whereModule + ": " + document.ParseError()
+                                        : entryPlace + ": " + whereModule + ": " + path + ": " + document.ParseError());
     return;
   }
   std::optional<XMLNode> top = document.RootNode().Child("Module");

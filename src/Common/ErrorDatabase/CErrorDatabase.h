@@ -10,7 +10,8 @@
 // line naming the place ("FILE:LINE:COLUMN: ", or "FILE: " for a whole file),
 // the element and the fault goes to standard error, and LoadProblems() keeps
 // the line; so does a file that is not well-formed XML, which contributes
-// nothing. A trigger naming its own error gives the bare line
+// nothing. A module file that cannot be opened is reported at its entry in
+// the top file. A trigger naming its own error gives the bare line
 // "Error <id> links to itself", which LoadProblems() keeps after its place; a
 // cycle of trigger references is reported the
 // same way but kept, with finite weights.
@@ -88,8 +89,9 @@ class CErrorDatabase {
 
   // The steps of loading, each named after the element it handles. Every
   // fault is reported where it is met, in document order.
+  // entryPlace: the place of the module's entry in the top file.
   void LoadModule(Loading& loading, EModuleIdentifier module, const std::string& moduleName,
-                  const std::string& path);
+                  const std::string& path, const std::string& entryPlace);
   // Makes room for every Error element of a module file at once.
   void ReserveRecords(const Core::IO::XMLNode& moduleNode);
   void LoadSubModule(Loading& loading, EModuleIdentifier module, ESubModuleIdentifier subModule,
