@@ -22,7 +22,6 @@ class BEncoderC {
   void End() { bytes_ += 'e'; }
 
   const std::string& Bytes() const { return bytes_; }
-  void Clear() { bytes_.clear(); }
 
  private:
   std::string bytes_;
