@@ -4,6 +4,7 @@
 #include <sys/ipc.h>
 #include <sys/sem.h>
 #include <sys/shm.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -370,6 +371,19 @@ TEST_F(LiveInspection, HistoryListsEveryRaisedErrorAndWatchRefreshesUntilInterru
   EXPECT_EQ(locked.status, 1);
   EXPECT_NE(locked.err.find("fwinspect: the live error database here is locked by process " + std::to_string(getpid()) +
                             "\n"),
+            std::string::npos)
+      << locked.err;
+  // A process that took the lock and ended: not said to hold it.
+  sembuf takeForGood = {0, -1, 0};
+  const pid_t taker = fork();
+  if (taker == 0) _exit(semop(semaphore, &takeForGood, 1) == 0 ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(taker, &status, 0), taker);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  locked = Inspect({"active", config_});
+  sembuf giveBack = {0, 1, 0};
+  ASSERT_EQ(semop(semaphore, &giveBack, 1), 0);
+  EXPECT_NE(locked.err.find("process " + std::to_string(taker) + ", which last took its lock, has ended"),
             std::string::npos)
       << locked.err;
 

@@ -255,7 +255,13 @@ TEST_F(ServicePortTest, WithoutACatalogueNotificationsAreLoggedAndPassedOn) {
   ProcessResult noCatalogue =
       RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config", empty->Path()}, Directory());
   EXPECT_EQ(noCatalogue.status, 1);
-  EXPECT_NE(noCatalogue.err.find("no errors in the catalogue"), std::string::npos);
+  EXPECT_NE(noCatalogue.err.find("no catalogue: cannot read " + empty->Path() + "FaultwrightConfig.xml: No such"),
+            std::string::npos)
+      << noCatalogue.err;
+  empty->Write("FaultwrightConfig.xml", "<Faultwright><ErrorList/></Faultwright>");
+  noCatalogue = RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config", empty->Path()}, Directory());
+  EXPECT_EQ(noCatalogue.status, 1);
+  EXPECT_NE(noCatalogue.err.find("no errors in the catalogue"), std::string::npos) << noCatalogue.err;
 
   ServiceProcess& service = Start({});
   CallbackRecorder recorder;

@@ -1,5 +1,6 @@
 #include "Inspect/CLiveDatabase.h"
 
+#include <signal.h>
 #include <sys/ipc.h>
 #include <sys/sem.h>
 #include <sys/shm.h>
@@ -51,6 +52,12 @@ std::string CLiveDatabase::LockHolder() const {
   if (enabled_ || semaphoreId_ == -1 || semctl(semaphoreId_, 0, GETVAL) != 0) return std::string();
   const int holder = semctl(semaphoreId_, 0, GETPID);
   if (holder <= 0) return "the lock of the live error database here has never been released: no fwservice set it up";
+  // The last process to take the lock may have ended holding it: the lock's
+  // unit went with the service that set the database up.
+  if (kill(holder, 0) != 0 && errno == ESRCH) {
+    return "the live error database here cannot be locked: process " + std::to_string(holder) +
+           ", which last took its lock, has ended (is fwservice still running in this directory?)";
+  }
   return "the live error database here is locked by process " + std::to_string(holder);
 }
 

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Common/ErrorDatabase/CErrorDatabase.h"
+
 namespace Faultwright {
 
 void Report(const std::string& message) {
@@ -22,7 +24,7 @@ int ReportFailure(const std::string& message) {
 bool OpenConfigurationDirectory(const std::string& argument, std::string& directory) {
   directory = argument;
   if (!directory.empty() && directory.back() != '/') directory += '/';
-  const std::string topFile = directory + "FaultwrightConfig.xml";
+  const std::string topFile = directory + CErrorDatabase::kTopFileName;
   std::FILE* file = std::fopen(topFile.c_str(), "r");
   if (file == nullptr) {
     ReportFailure("cannot read " + topFile + ": " + std::strerror(errno));

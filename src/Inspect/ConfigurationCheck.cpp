@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Common/CErrorDatabaseView.h"
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/ErrorAttributes.h"
 #include "Common/ErrorDatabase/TriggerReference.h"
 #include "Common/StateCode.h"
@@ -332,7 +333,7 @@ std::string ReferenceProblem(const CErrorDatabase& catalogue, TriggerReference& 
 void CheckCatalogue(const CErrorDatabase& catalogue, const std::string& directory, std::vector<std::string>& files,
                     std::vector<std::string>& problems, std::vector<TreeCost>& costs) {
   CatalogueWalk walk(catalogue, problems);
-  WalkedFile top(directory + "FaultwrightConfig.xml");
+  WalkedFile top(directory + CErrorDatabase::kTopFileName);
   files.push_back(top.lines.Path());
   std::optional<XMLNode> topElement = top.document.RootNode().Child("Faultwright");
   std::optional<XMLNode> errorList = topElement ? topElement->Child("ErrorList") : std::nullopt;

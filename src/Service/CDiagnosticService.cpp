@@ -1,6 +1,7 @@
 #include "Service/CDiagnosticService.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -126,7 +127,13 @@ bool CDiagnosticService::OpenCatalogue() {
   // The loader reports each of its load problems on the error stream itself.
   catalogue_ = std::make_unique<CErrorDatabase>(options_.configDirectory);
   if (catalogue_->Errors().empty()) {
-    Report("no errors in the catalogue of %s", options_.configDirectory.c_str());
+    // The loader gives an empty catalogue for a top file it cannot open.
+    const std::string top = options_.configDirectory + CErrorDatabase::kTopFileName;
+    if (access(top.c_str(), R_OK) != 0) {
+      Report("no catalogue: cannot read %s: %s", top.c_str(), std::strerror(errno));
+    } else {
+      Report("no errors in the catalogue of %s", options_.configDirectory.c_str());
+    }
     return false;
   }
   std::vector<CErrorState> records;

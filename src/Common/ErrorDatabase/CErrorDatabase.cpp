@@ -19,8 +19,6 @@ namespace {
 
 using Core::IO::XMLNode;
 
-const char kTopFileName[] = "FaultwrightConfig.xml";
-
 // Orders by code, then type, both ascending; the type is signed, so its sign
 // bit is flipped to sort as unsigned.
 uint64_t PackKey(uint32_t code, int32_t type) {

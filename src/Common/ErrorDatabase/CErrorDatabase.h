@@ -44,6 +44,9 @@ namespace Faultwright {
 
 class CErrorDatabase {
  public:
+  // The top file of a configuration directory, which lists the module files.
+  static constexpr const char* kTopFileName = "FaultwrightConfig.xml";
+
   explicit CErrorDatabase(const std::string& configDirectory);
   CErrorDatabase(const CErrorDatabase&) = delete;
   CErrorDatabase& operator=(const CErrorDatabase&) = delete;
