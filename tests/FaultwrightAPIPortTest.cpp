@@ -1,9 +1,13 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -48,9 +52,11 @@ class NotifyCallback : public MPICallbackBase {
     if (args->IntegerAt(0, &code) && args->IntegerAt(1, &type)) {
       seen += name + " " + std::to_string(code) + " " + std::to_string(type) + ";";
     }
+    if (then) then();
     return 7;
   }
   std::string seen;
+  std::function<void()> then;  // what the user does on each callback
 
  private:
   int* deletions_;
@@ -139,6 +145,76 @@ TEST_F(FaultwrightAPIPortTest, AServiceThatLeftIsSeenBehindItsUnreadCallbacks) {
                                          "notify RaiseError 68664 11 0"}));
   client.SetNotifyCallback(nullptr);
   EXPECT_EQ(deletions, 1);
+}
+
+// A service that writes bytes as they are and leaves: the client connects to
+// its queue, and Leave writes bytes to the first connection and closes all.
+class RawService {
+ public:
+  RawService() : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(CFaultwrightAPI::kServicePort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int on = 1;
+    listening_ = listener_ >= 0 && setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+                 bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 4) == 0;
+  }
+  ~RawService() {
+    if (listener_ >= 0) close(listener_);
+  }
+  bool Listening() const { return listening_; }
+  // False when no client was there or the bytes could not be written.
+  bool Leave(const std::string& bytes) {
+    int client = accept(listener_, nullptr, nullptr);
+    close(listener_);
+    listener_ = -1;
+    if (client < 0) return false;
+    char request[256];  // read what the client asked, so that closing sends no reset
+    bool written = recv(client, request, sizeof request, 0) > 0 &&
+                   send(client, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    close(client);
+    return written;
+  }
+
+ private:
+  int listener_;
+  bool listening_ = false;
+};
+
+TEST_F(FaultwrightAPIPortTest, ACallbackThatReconnectsLeavesTheOldStreamOutOfTheNewOne) {
+  const std::string callback = "d4:argsli68664ei11ee4:name15:cb_error_notify4:type8:callbacke";
+  const std::string secondCallback = "d4:argsli131641ei3ee4:name15:cb_error_notify4:type8:callbacke";
+  int deletions = 0;
+  auto* notify = new NotifyCallback(&deletions);
+  {
+    RawService gone;
+    ASSERT_TRUE(gone.Listening());
+    CFaultwrightAPI client;
+    client.SetTimeout(3000);
+    client.SetNotifyCallback(notify);
+    // Two callbacks and half a third, then the service's end.
+    ASSERT_TRUE(gone.Leave(callback + secondCallback + "d4:args"));
+    StartService();
+    AwaitReconnection();
+    notify->then = [&] {
+      notify->then = nullptr;
+      EXPECT_EQ(client.RaiseError(kVoltage), 1);  // reconnects from inside the receive
+    };
+    EXPECT_EQ(client.ProcessMessages(true), 1);
+    EXPECT_EQ(service_->Collect(2), (Lines{"request_callback cb_error_notify", "notify RaiseError 131641 3 0"}));
+    BListC args;
+    args.Add(5);
+    args.Add(6);
+    EXPECT_EQ(service_->Server().SendCallback("cb_error_notify", &args), 1);
+    // The old connection's whole callback comes first, by itself; its half one
+    // is gone, and the new connection's callback arrives whole.
+    EXPECT_EQ(client.ProcessMessages(false), 1);
+    EXPECT_EQ(client.ProcessMessages(true), 1);
+    EXPECT_TRUE(client.IsConnected());
+    EXPECT_EQ(notify->seen, "cb_error_notify 68664 11;cb_error_notify 131641 3;cb_error_notify 5 6;");
+  }
+  delete notify;
 }
 
 TEST_F(FaultwrightAPIPortTest, AServiceThatNeverAcceptsHoldsNoRequestLong) {

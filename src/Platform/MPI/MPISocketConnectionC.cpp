@@ -23,6 +23,7 @@ bool MPISocketConnectionC::RequestCallback(const std::string& name, MPICallbackB
 bool MPISocketConnectionC::PeerRequested(const std::string& name) const { return requestedByPeer_.count(name) != 0; }
 
 void MPISocketConnectionC::Connected() {
+  ++connections_;
   decoder_.Reset();
   requestedOfPeer_.clear();
   requestedByPeer_.clear();
@@ -89,6 +90,7 @@ int MPISocketConnectionC::ReceiveMessage(bool wait) {
   }
   if (wait && !WaitForData(timeoutMs_)) return IsConnected() ? 0 : -1;
   receiving_ = true;
+  const unsigned connection = connections_;
   int handled = 0;
   for (int chunk = 0; chunk < kMaxChunksPerReceive; ++chunk) {
     int size = DataReceived();
@@ -102,6 +104,9 @@ int MPISocketConnectionC::ReceiveMessage(bool wait) {
       break;
     }
     handled += decoded;
+    // A handler connected anew: what the old connection left in held_ goes
+    // before anything of the new one.
+    if (connections_ != connection) break;
     if (static_cast<size_t>(size) < kReadChunkBytes) break;  // nothing more has arrived
   }
   receiving_ = false;
@@ -152,6 +157,8 @@ bool MPISocketConnectionC::StillConnected() {
 }
 
 int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size, bool hold) {
+  const unsigned connection = connections_;
+  bool stale = false;  // a handler lost the connection or made a new one
   int handled = 0;
   while (size > 0) {
     size_t used = 0;
@@ -160,17 +167,23 @@ int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size, bool ho
     bytes += used;
     size -= used;
     if (result == BDecoderC::kMalformed) {
+      if (stale) break;  // the new connection is not to blame
       Lose();
       return -1;
     }
     if (result == BDecoderC::kNeedMore) break;
-    if (hold) {
+    if (hold || stale) {
       held_.push_back(std::move(message));
       continue;
     }
     MessageReceived(message.release());
     ++handled;
-    if (!IsConnected()) return -1;  // the handler closed the connection
+    stale = connections_ != connection || !IsConnected();
   }
-  return handled;
+  if (!stale) return handled;
+  // The rest of bytes came from the connection that a handler gave up: its
+  // whole messages wait in held_ for the next receive, a half one is dropped,
+  // and a new connection is decoded from its first byte.
+  decoder_.Reset();
+  return IsConnected() ? handled : -1;
 }

@@ -83,7 +83,8 @@ class MPISocketConnectionC : public Socket {
   // Sends element, which stays the caller's.
   virtual bool SendMessageElement(BElementC* element);
   // Reads what has arrived (first waiting for it when wait) and hands every
-  // complete message to MessageReceived.
+  // complete message to MessageReceived. Messages kept in held_ are handed on
+  // first, by a receive of their own.
   virtual int ReceiveMessage(bool wait);
   // Takes message over and handles it: a "callback" is dispatched, a
   // "request_callback" recorded, anything else ignored. Returns the dispatched
@@ -99,7 +100,10 @@ class MPISocketConnectionC : public Socket {
   bool StillConnected();
   // Hands every message that bytes complete to MessageReceived, or keeps it in
   // held_ when hold: how many, or -1 when the bytes make no message (the
-  // connection is then lost) or the handler closed the connection.
+  // connection is then lost) or a handler closed the connection. When a handler
+  // loses the connection or connects anew, the rest of bytes belongs to the old
+  // connection: its whole messages are kept in held_, and the decoder starts
+  // afresh.
   int DecodeReceived(const char* bytes, size_t size, bool hold = false);
 
  private:
@@ -110,6 +114,7 @@ class MPISocketConnectionC : public Socket {
   std::set<std::string> requestedOfPeer_;  // registrations asked for on this connection
   std::set<std::string> requestedByPeer_;
   BDecoderC decoder_;
+  unsigned connections_ = 0;  // connections made so far: tells a handler's reconnection apart
   std::vector<std::unique_ptr<BDictionaryC>> held_;  // arrived before the peer closed, not yet handled
   int timeoutMs_ = -1;
   bool receiving_ = false;  // a callback that receives again must not reuse the read buffer
