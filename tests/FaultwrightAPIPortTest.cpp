@@ -148,7 +148,8 @@ TEST_F(FaultwrightAPIPortTest, AServiceThatLeftIsSeenBehindItsUnreadCallbacks) {
 }
 
 // A service that writes bytes as they are and leaves: the client connects to
-// its queue, and Leave writes bytes to the first connection and closes all.
+// its queue, Send writes to the first connection (which no longer listens
+// then), Leave closes it.
 class RawService {
  public:
   RawService() : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
@@ -160,31 +161,37 @@ class RawService {
     listening_ = listener_ >= 0 && setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
                  bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 4) == 0;
   }
-  ~RawService() {
-    if (listener_ >= 0) close(listener_);
-  }
+  ~RawService() { Leave(); }
   bool Listening() const { return listening_; }
   // False when no client was there or the bytes could not be written.
-  bool Leave(const std::string& bytes) {
-    int client = accept(listener_, nullptr, nullptr);
-    close(listener_);
-    listener_ = -1;
-    if (client < 0) return false;
-    char request[256];  // read what the client asked, so that closing sends no reset
-    bool written = recv(client, request, sizeof request, 0) > 0 &&
-                   send(client, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-    close(client);
-    return written;
+  bool Send(const std::string& bytes) {
+    if (client_ < 0) {
+      client_ = accept(listener_, nullptr, nullptr);
+      close(listener_);
+      listener_ = -1;
+      char request[256];  // read what the client asked, so that closing sends no reset
+      if (client_ < 0 || recv(client_, request, sizeof request, 0) <= 0) return false;
+    }
+    return send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+  }
+  void Leave() {
+    for (int* descriptor : {&client_, &listener_}) {
+      if (*descriptor >= 0) close(*descriptor);
+      *descriptor = -1;
+    }
   }
 
  private:
   int listener_;
+  int client_ = -1;
   bool listening_ = false;
 };
 
 TEST_F(FaultwrightAPIPortTest, ACallbackThatReconnectsLeavesTheOldStreamOutOfTheNewOne) {
-  const std::string callback = "d4:argsli68664ei11ee4:name15:cb_error_notify4:type8:callbacke";
-  const std::string secondCallback = "d4:argsli131641ei3ee4:name15:cb_error_notify4:type8:callbacke";
+  auto callback = [](int code, int type) {
+    const std::string args = "li" + std::to_string(code) + "ei" + std::to_string(type) + "ee";
+    return "d4:args" + args + "4:name15:cb_error_notify4:type8:callbacke";
+  };
   int deletions = 0;
   auto* notify = new NotifyCallback(&deletions);
   {
@@ -193,13 +200,20 @@ TEST_F(FaultwrightAPIPortTest, ACallbackThatReconnectsLeavesTheOldStreamOutOfThe
     CFaultwrightAPI client;
     client.SetTimeout(3000);
     client.SetNotifyCallback(notify);
-    // Two callbacks and half a third, then the service's end.
-    ASSERT_TRUE(gone.Leave(callback + secondCallback + "d4:args"));
+    ASSERT_TRUE(gone.Send(callback(1, 1) + callback(2, 2)));
     StartService();
     AwaitReconnection();
+    // While the first callback is handled, a third and half a fourth arrive
+    // behind the chunk read, then the service's end; the user's raise finds
+    // the service gone and reconnects from inside the receive.
+    bool first = true;
     notify->then = [&] {
-      notify->then = nullptr;
-      EXPECT_EQ(client.RaiseError(kVoltage), 1);  // reconnects from inside the receive
+      if (!first) return;
+      first = false;
+      EXPECT_TRUE(gone.Send(callback(3, 3) + "d4:args"));
+      gone.Leave();
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      EXPECT_EQ(client.RaiseError(kVoltage), 1);
     };
     EXPECT_EQ(client.ProcessMessages(true), 1);
     EXPECT_EQ(service_->Collect(2), (Lines{"request_callback cb_error_notify", "notify RaiseError 131641 3 0"}));
@@ -207,12 +221,12 @@ TEST_F(FaultwrightAPIPortTest, ACallbackThatReconnectsLeavesTheOldStreamOutOfThe
     args.Add(5);
     args.Add(6);
     EXPECT_EQ(service_->Server().SendCallback("cb_error_notify", &args), 1);
-    // The old connection's whole callback comes first, by itself; its half one
-    // is gone, and the new connection's callback arrives whole.
-    EXPECT_EQ(client.ProcessMessages(false), 1);
+    // The old connection's whole callbacks come first, by themselves; its half
+    // one is gone, and the new connection's callback arrives whole.
+    EXPECT_EQ(client.ProcessMessages(false), 2);
     EXPECT_EQ(client.ProcessMessages(true), 1);
     EXPECT_TRUE(client.IsConnected());
-    EXPECT_EQ(notify->seen, "cb_error_notify 68664 11;cb_error_notify 131641 3;cb_error_notify 5 6;");
+    EXPECT_EQ(notify->seen, "cb_error_notify 1 1;cb_error_notify 2 2;cb_error_notify 3 3;cb_error_notify 5 6;");
   }
   delete notify;
 }

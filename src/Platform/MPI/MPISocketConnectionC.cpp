@@ -1,5 +1,7 @@
 #include "Platform/MPI/MPISocketConnectionC.h"
 
+#include <utility>
+
 #include "Platform/MPI/BEncoderC.h"
 #include "Platform/MPI/BListC.h"
 
@@ -86,6 +88,9 @@ int MPISocketConnectionC::ReceiveMessage(bool wait) {
     receiving_ = true;
     for (std::unique_ptr<BDictionaryC>& message : held) MessageReceived(message.release());
     receiving_ = false;
+    // A handler found the connection made since gone: what it had sent, read
+    // aside, waits behind these.
+    if (!unread_.empty()) KeepOldMessages(nullptr, 0);
     return static_cast<int>(held.size());
   }
   if (wait && !WaitForData(timeoutMs_)) return IsConnected() ? 0 : -1;
@@ -147,18 +152,21 @@ bool MPISocketConnectionC::SendTyped(const char* type, const std::string& name, 
 
 bool MPISocketConnectionC::StillConnected() {
   if (!PeerHungUp()) return true;
-  // A callback that asks is handled from the read buffer, which must not be
-  // read into again.
-  while (!receiving_ && IsConnected()) {
-    int size = DataReceived();  // loses the connection at the peer's end
-    if (size <= 0 || DecodeReceived(ReceivedData(), static_cast<size_t>(size), true) < 0) break;
+  // What the peer sent before its end goes behind the chunk that a handler
+  // asking now is given, so it is read aside: ReceivedData() holds that chunk.
+  while (IsConnected()) {
+    const size_t kept = unread_.size();
+    unread_.resize(kept + kReadChunkBytes);
+    int size = ReceiveInto(unread_.data() + kept, kReadChunkBytes);  // loses the connection at the peer's end
+    unread_.resize(kept + static_cast<size_t>(size > 0 ? size : 0));
+    if (size <= 0) break;
   }
+  if (!receiving_) KeepOldMessages(nullptr, 0);
   return PeerStillConnected();  // loses what is left of the connection
 }
 
-int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size, bool hold) {
+int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size) {
   const unsigned connection = connections_;
-  bool stale = false;  // a handler lost the connection or made a new one
   int handled = 0;
   while (size > 0) {
     size_t used = 0;
@@ -167,23 +175,35 @@ int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size, bool ho
     bytes += used;
     size -= used;
     if (result == BDecoderC::kMalformed) {
-      if (stale) break;  // the new connection is not to blame
       Lose();
       return -1;
     }
     if (result == BDecoderC::kNeedMore) break;
-    if (hold || stale) {
-      held_.push_back(std::move(message));
-      continue;
-    }
     MessageReceived(message.release());
     ++handled;
-    stale = connections_ != connection || !IsConnected();
+    if (connections_ != connection || !IsConnected()) {
+      // A handler lost the connection or made a new one: the rest is the old one's.
+      KeepOldMessages(bytes, size);
+      return IsConnected() ? handled : -1;
+    }
   }
-  if (!stale) return handled;
-  // The rest of bytes came from the connection that a handler gave up: its
-  // whole messages wait in held_ for the next receive, a half one is dropped,
-  // and a new connection is decoded from its first byte.
-  decoder_.Reset();
-  return IsConnected() ? handled : -1;
+  return handled;
+}
+
+void MPISocketConnectionC::KeepOldMessages(const char* bytes, size_t size) {
+  const std::pair<const char*, size_t> runs[] = {{bytes, size}, {unread_.data(), unread_.size()}};
+  for (auto [next, left] : runs) {
+    BDecoderC::Result result = BDecoderC::kMessage;
+    while (left > 0 && result != BDecoderC::kMalformed) {
+      size_t used = 0;
+      std::unique_ptr<BDictionaryC> message;
+      result = decoder_.Decode(next, left, &used, &message);
+      next += used;
+      left -= used;
+      if (result == BDecoderC::kMessage) held_.push_back(std::move(message));
+    }
+    if (result == BDecoderC::kMalformed) break;
+  }
+  unread_.clear();
+  decoder_.Reset();  // a half message of the old connection is dropped
 }
