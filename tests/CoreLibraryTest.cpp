@@ -71,29 +71,37 @@ TEST(CoreLibraryTest, FailedParsesLeaveNoChildren) {
   EXPECT_FALSE(document.Parse(broken));
   EXPECT_TRUE(document.FileOpened());
   EXPECT_FALSE(document.ParseError().empty());
+  EXPECT_EQ(document.ParseErrorOffset(), 11);  // cut short: placed at the last byte
   EXPECT_TRUE(document.RootNode().Children().empty());
 
   // Nor of a file that the parser accepts but that is not well-formed XML.
-  const std::pair<const char*, const char*> kNotWellFormed[] = {
-      {"text<Top/>", "text outside the document element at byte 0"},
-      {"<Top/><![CDATA[x]]>", "text outside the document element at byte 15"},
-      {"<Top/>\n<Top/>", "second document element at byte 8"},
-      {"<Top><A b='1' c='' b='2'/></Top>", "attribute \"b\" given twice at byte 6"},
-      {"<!-- only -->", "No document element found at byte 13"},
+  const struct {
+    const char* text;
+    const char* reason;
+    long offset;
+  } kNotWellFormed[] = {
+      {"text<Top/>", "text outside the document element", 0},
+      {"<Top/><![CDATA[x]]>", "text outside the document element", 15},
+      {"<Top/>\n<Top/>", "second document element", 7},
+      {"<Top><A b='1' c='' b='2'/></Top>", "attribute \"b\" given twice", 5},
+      {"<!-- only -->", "No document element found", 12},
   };
   std::string many = "<Top";
   for (int i = 0; i < 20; ++i) many += " a" + std::to_string(i) + "=''";
   many += " a3=''/>";
-  for (const auto& [text, reason] : kNotWellFormed) {
+  for (const auto& [text, reason, offset] : kNotWellFormed) {
     EXPECT_FALSE(document.Parse(directory.Write("odd.xml", text))) << text;
     EXPECT_EQ(document.ParseError(), reason);
+    EXPECT_EQ(document.ParseErrorOffset(), offset) << text;
     EXPECT_TRUE(document.RootNode().Children().empty()) << text;
   }
   EXPECT_FALSE(document.Parse(directory.Write("many.xml", many)));
-  EXPECT_EQ(document.ParseError(), "attribute \"a3\" given twice at byte 1");
+  EXPECT_EQ(document.ParseError(), "attribute \"a3\" given twice");
+  EXPECT_EQ(document.ParseErrorOffset(), 0);
 
   EXPECT_FALSE(document.Parse(directory.Path() + "missing.xml"));
   EXPECT_FALSE(document.FileOpened());
+  EXPECT_EQ(document.ParseErrorOffset(), -1);
   EXPECT_TRUE(document.RootNode().Children().empty());
 
   // A good parse after a bad one is whole again.

@@ -1,9 +1,13 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -48,9 +52,11 @@ class NotifyCallback : public MPICallbackBase {
     if (args->IntegerAt(0, &code) && args->IntegerAt(1, &type)) {
       seen += name + " " + std::to_string(code) + " " + std::to_string(type) + ";";
     }
+    if (then) then();
     return 7;
   }
   std::string seen;
+  std::function<void()> then;  // what the user does on each callback
 
  private:
   int* deletions_;
@@ -139,6 +145,90 @@ TEST_F(FaultwrightAPIPortTest, AServiceThatLeftIsSeenBehindItsUnreadCallbacks) {
                                          "notify RaiseError 68664 11 0"}));
   client.SetNotifyCallback(nullptr);
   EXPECT_EQ(deletions, 1);
+}
+
+// A service that writes bytes as they are and leaves: the client connects to
+// its queue, Send writes to the first connection (which no longer listens
+// then), Leave closes it.
+class RawService {
+ public:
+  RawService() : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(CFaultwrightAPI::kServicePort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int on = 1;
+    listening_ = listener_ >= 0 && setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+                 bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 4) == 0;
+  }
+  ~RawService() { Leave(); }
+  bool Listening() const { return listening_; }
+  // False when no client was there or the bytes could not be written.
+  bool Send(const std::string& bytes) {
+    if (client_ < 0) {
+      client_ = accept(listener_, nullptr, nullptr);
+      close(listener_);
+      listener_ = -1;
+      char request[256];  // read what the client asked, so that closing sends no reset
+      if (client_ < 0 || recv(client_, request, sizeof request, 0) <= 0) return false;
+    }
+    return send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+  }
+  void Leave() {
+    for (int* descriptor : {&client_, &listener_}) {
+      if (*descriptor >= 0) close(*descriptor);
+      *descriptor = -1;
+    }
+  }
+
+ private:
+  int listener_;
+  int client_ = -1;
+  bool listening_ = false;
+};
+
+TEST_F(FaultwrightAPIPortTest, ACallbackThatReconnectsLeavesTheOldStreamOutOfTheNewOne) {
+  auto callback = [](int code, int type) {
+    const std::string args = "li" + std::to_string(code) + "ei" + std::to_string(type) + "ee";
+    return "d4:args" + args + "4:name15:cb_error_notify4:type8:callbacke";
+  };
+  int deletions = 0;
+  auto* notify = new NotifyCallback(&deletions);
+  {
+    RawService gone;
+    ASSERT_TRUE(gone.Listening());
+    CFaultwrightAPI client;
+    client.SetTimeout(3000);
+    client.SetNotifyCallback(notify);
+    ASSERT_TRUE(gone.Send(callback(1, 1) + callback(2, 2)));
+    StartService();
+    AwaitReconnection();
+    // While the first callback is handled, a third and half a fourth arrive
+    // behind the chunk read, then the service's end; the user's raise finds
+    // the service gone and reconnects from inside the receive.
+    bool first = true;
+    notify->then = [&] {
+      if (!first) return;
+      first = false;
+      EXPECT_TRUE(gone.Send(callback(3, 3) + "d4:args"));
+      gone.Leave();
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      EXPECT_EQ(client.RaiseError(kVoltage), 1);
+    };
+    EXPECT_EQ(client.ProcessMessages(true), 1);
+    EXPECT_EQ(service_->Collect(2), (Lines{"request_callback cb_error_notify", "notify RaiseError 131641 3 0"}));
+    BListC args;
+    args.Add(5);
+    args.Add(6);
+    EXPECT_EQ(service_->Server().SendCallback("cb_error_notify", &args), 1);
+    // The old connection's whole callbacks come first, by themselves; its half
+    // one is gone, and the new connection's callback arrives whole.
+    EXPECT_EQ(client.ProcessMessages(false), 2);
+    EXPECT_EQ(client.ProcessMessages(true), 1);
+    EXPECT_TRUE(client.IsConnected());
+    EXPECT_EQ(notify->seen, "cb_error_notify 1 1;cb_error_notify 2 2;cb_error_notify 3 3;cb_error_notify 5 6;");
+  }
+  delete notify;
 }
 
 TEST_F(FaultwrightAPIPortTest, AServiceThatNeverAcceptsHoldsNoRequestLong) {

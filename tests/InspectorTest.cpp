@@ -512,6 +512,7 @@ TEST(InspectorTest, CheckNamesEveryMistakeWithItsLine) {
                "<Module identifier='Spray' file='Spray.xml'/>\n</ErrorList>\n</Faultwright>\n");
   config.Write("Gps.xml", module + "</SubModule>\n</Module>\n");
   config.Write("Spray.xml", "<Module>\n<SubModule identifier='Controller'>\n</Module>\n");
+  config.Write("ErrorPatterns.xml", "<Patterns>\n<pattern a='1' a='2'/>\n</Patterns>\n");
 
   ProcessResult check = Inspect({"check", config.Path(), "--json"});
   EXPECT_EQ(check.status, 1) << check.err;
@@ -527,6 +528,9 @@ TEST(InspectorTest, CheckNamesEveryMistakeWithItsLine) {
   const std::string gps = config.Path() + "Gps.xml";
   for (const auto& [line, text] : expected) EXPECT_TRUE(reported(gps, line, text)) << line << ": " << text;
   EXPECT_TRUE(reported(config.Path() + "Spray.xml", 3, "mismatch"));
+  // The loader's own word on a file that is not well-formed has its line too.
+  EXPECT_TRUE(reported(config.Path() + "Spray.xml", 3, "Module \"Spray\": Start-end tags mismatch"));
+  EXPECT_TRUE(reported(config.Path() + "ErrorPatterns.xml", 2, "attribute \"a\" given twice"));
 
   ProcessResult text = Inspect({"check", config.Path()});
   const int line = expected[0].first;

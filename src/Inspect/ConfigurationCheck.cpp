@@ -354,7 +354,9 @@ void CheckPatterns(const CErrorDatabase& catalogue, const std::string& directory
                    std::vector<std::string>& problems) {
   WalkedFile file(directory + "ErrorPatterns.xml");
   if (!file.parsed) {
-    if (file.document.FileOpened()) problems.push_back(file.lines.Path() + ": " + file.document.ParseError());
+    if (file.document.FileOpened()) {
+      problems.push_back(file.lines.Place(file.document.ParseErrorOffset()) + ": " + file.document.ParseError());
+    }
     return;
   }
   std::optional<XMLNode> patternsNode = file.document.RootNode().Child("Patterns");

@@ -105,9 +105,12 @@ CErrorDatabase::CErrorDatabase(const std::string& configDirectory) {
   Loading loading;
   const std::string topPath = configDirectory + kTopFileName;
   Core::IO::XMLDocument topDocument;
+  Core::IO::FileLines topLines(topPath);
   if (!topDocument.Parse(topPath)) {
     // No top file at all is an unconfigured catalogue, not a fault.
-    if (topDocument.FileOpened()) ReportProblem(topPath + ": " + topDocument.ParseError());
+    if (topDocument.FileOpened()) {
+      ReportProblem(topLines.Place(topDocument.ParseErrorOffset()) + ": " + topDocument.ParseError());
+    }
     return;
   }
   std::optional<XMLNode> top = topDocument.RootNode().Child("Faultwright");
@@ -116,7 +119,6 @@ CErrorDatabase::CErrorDatabase(const std::string& configDirectory) {
     ReportProblem(topPath + (top ? ": Faultwright without ErrorList" : ": no Faultwright element"));
     return;
   }
-  Core::IO::FileLines topLines(topPath);
   for (XMLNode entry : errorList->Children()) {
     if (!entry.IsNamed("Module")) {
       ReportProblem(topLines.Place(entry.Offset()) + ": " + Misplaced(entry, "ErrorList", "Module"));
@@ -161,8 +163,9 @@ void CErrorDatabase::LoadModule(Loading& loading, EModuleIdentifier module, cons
   Core::IO::XMLDocument document;
   if (!document.Parse(path)) {
     // A file that is not there has no place of its own: the mistake is in its entry.
-    ReportProblem(document.FileOpened() ? path + ": " + whereModule + ": " + document.ParseError()
-                                        : entryPlace + ": " + whereModule + ": " + path + ": " + document.ParseError());
+    ReportProblem(document.FileOpened()
+                      ? loading.file->Place(document.ParseErrorOffset()) + ": " + whereModule + ": " + document.ParseError()
+                      : entryPlace + ": " + whereModule + ": " + path + ": " + document.ParseError());
     return;
   }
   std::optional<XMLNode> top = document.RootNode().Child("Module");

@@ -1,5 +1,7 @@
 #include "Platform/MPI/MPISocketConnectionC.h"
 
+#include <utility>
+
 #include "Platform/MPI/BEncoderC.h"
 #include "Platform/MPI/BListC.h"
 
@@ -23,6 +25,7 @@ bool MPISocketConnectionC::RequestCallback(const std::string& name, MPICallbackB
 bool MPISocketConnectionC::PeerRequested(const std::string& name) const { return requestedByPeer_.count(name) != 0; }
 
 void MPISocketConnectionC::Connected() {
+  ++connections_;
   decoder_.Reset();
   requestedOfPeer_.clear();
   requestedByPeer_.clear();
@@ -85,10 +88,14 @@ int MPISocketConnectionC::ReceiveMessage(bool wait) {
     receiving_ = true;
     for (std::unique_ptr<BDictionaryC>& message : held) MessageReceived(message.release());
     receiving_ = false;
+    // A handler found the connection made since gone: what it had sent, read
+    // aside, waits behind these.
+    if (!unread_.empty()) KeepOldMessages(nullptr, 0);
     return static_cast<int>(held.size());
   }
   if (wait && !WaitForData(timeoutMs_)) return IsConnected() ? 0 : -1;
   receiving_ = true;
+  const unsigned connection = connections_;
   int handled = 0;
   for (int chunk = 0; chunk < kMaxChunksPerReceive; ++chunk) {
     int size = DataReceived();
@@ -102,6 +109,9 @@ int MPISocketConnectionC::ReceiveMessage(bool wait) {
       break;
     }
     handled += decoded;
+    // A handler connected anew: what the old connection left in held_ goes
+    // before anything of the new one.
+    if (connections_ != connection) break;
     if (static_cast<size_t>(size) < kReadChunkBytes) break;  // nothing more has arrived
   }
   receiving_ = false;
@@ -142,16 +152,21 @@ bool MPISocketConnectionC::SendTyped(const char* type, const std::string& name, 
 
 bool MPISocketConnectionC::StillConnected() {
   if (!PeerHungUp()) return true;
-  // A callback that asks is handled from the read buffer, which must not be
-  // read into again.
-  while (!receiving_ && IsConnected()) {
-    int size = DataReceived();  // loses the connection at the peer's end
-    if (size <= 0 || DecodeReceived(ReceivedData(), static_cast<size_t>(size), true) < 0) break;
+  // What the peer sent before its end goes behind the chunk that a handler
+  // asking now is given, so it is read aside: ReceivedData() holds that chunk.
+  while (IsConnected()) {
+    const size_t kept = unread_.size();
+    unread_.resize(kept + kReadChunkBytes);
+    int size = ReceiveInto(unread_.data() + kept, kReadChunkBytes);  // loses the connection at the peer's end
+    unread_.resize(kept + static_cast<size_t>(size > 0 ? size : 0));
+    if (size <= 0) break;
   }
+  if (!receiving_) KeepOldMessages(nullptr, 0);
   return PeerStillConnected();  // loses what is left of the connection
 }
 
-int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size, bool hold) {
+int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size) {
+  const unsigned connection = connections_;
   int handled = 0;
   while (size > 0) {
     size_t used = 0;
@@ -164,13 +179,31 @@ int MPISocketConnectionC::DecodeReceived(const char* bytes, size_t size, bool ho
       return -1;
     }
     if (result == BDecoderC::kNeedMore) break;
-    if (hold) {
-      held_.push_back(std::move(message));
-      continue;
-    }
     MessageReceived(message.release());
     ++handled;
-    if (!IsConnected()) return -1;  // the handler closed the connection
+    if (connections_ != connection || !IsConnected()) {
+      // A handler lost the connection or made a new one: the rest is the old one's.
+      KeepOldMessages(bytes, size);
+      return IsConnected() ? handled : -1;
+    }
   }
   return handled;
+}
+
+void MPISocketConnectionC::KeepOldMessages(const char* bytes, size_t size) {
+  const std::pair<const char*, size_t> runs[] = {{bytes, size}, {unread_.data(), unread_.size()}};
+  for (auto [next, left] : runs) {
+    BDecoderC::Result result = BDecoderC::kMessage;
+    while (left > 0 && result != BDecoderC::kMalformed) {
+      size_t used = 0;
+      std::unique_ptr<BDictionaryC> message;
+      result = decoder_.Decode(next, left, &used, &message);
+      next += used;
+      left -= used;
+      if (result == BDecoderC::kMessage) held_.push_back(std::move(message));
+    }
+    if (result == BDecoderC::kMalformed) break;
+  }
+  unread_.clear();
+  decoder_.Reset();  // a half message of the old connection is dropped
 }

@@ -83,7 +83,8 @@ class MPISocketConnectionC : public Socket {
   // Sends element, which stays the caller's.
   virtual bool SendMessageElement(BElementC* element);
   // Reads what has arrived (first waiting for it when wait) and hands every
-  // complete message to MessageReceived.
+  // complete message to MessageReceived. Messages kept in held_ are handed on
+  // first, by a receive of their own.
   virtual int ReceiveMessage(bool wait);
   // Takes message over and handles it: a "callback" is dispatched, a
   // "request_callback" recorded, anything else ignored. Returns the dispatched
@@ -97,20 +98,28 @@ class MPISocketConnectionC : public Socket {
   // that has closed is seen at once, also behind messages not read yet: those
   // are read and kept for the next ReceiveMessage, and the connection is lost.
   bool StillConnected();
-  // Hands every message that bytes complete to MessageReceived, or keeps it in
-  // held_ when hold: how many, or -1 when the bytes make no message (the
-  // connection is then lost) or the handler closed the connection.
-  int DecodeReceived(const char* bytes, size_t size, bool hold = false);
+  // Hands every message that bytes complete to MessageReceived: how many, or
+  // -1 when the bytes make no message (the connection is then lost) or a
+  // handler closed the connection. When a handler loses the connection or
+  // connects anew, the rest of bytes is the old connection's, kept as
+  // KeepOldMessages says.
+  int DecodeReceived(const char* bytes, size_t size);
 
  private:
   // Sends {"args": args, "name": name, "type": type}; no "args" when null.
   bool SendTyped(const char* type, const std::string& name, const BListC* args);
+  // Keeps in held_ every whole message of the connection just lost that
+  // bytes and then unread_ complete; drops a half one and empties unread_, so
+  // that a new connection is decoded from its first byte.
+  void KeepOldMessages(const char* bytes, size_t size);
 
   std::map<std::string, std::unique_ptr<MPICallbackBase>> registrations_;
   std::set<std::string> requestedOfPeer_;  // registrations asked for on this connection
   std::set<std::string> requestedByPeer_;
   BDecoderC decoder_;
+  unsigned connections_ = 0;  // connections made so far: tells a handler's reconnection apart
   std::vector<std::unique_ptr<BDictionaryC>> held_;  // arrived before the peer closed, not yet handled
+  std::vector<char> unread_;  // read behind the chunk being handled, before the peer closed
   int timeoutMs_ = -1;
   bool receiving_ = false;  // a callback that receives again must not reuse the read buffer
 };

@@ -161,8 +161,13 @@ int Socket::DataReceived() { return ReceiveUpTo(kReadChunkBytes); }
 int Socket::ReceiveUpTo(size_t limit) {
   if (descriptor_ < 0) return -1;
   received_.resize(limit);
+  return ReceiveInto(received_.data(), limit);
+}
+
+int Socket::ReceiveInto(char* buffer, size_t limit) {
+  if (descriptor_ < 0) return -1;
   for (;;) {
-    ssize_t count = recv(descriptor_, received_.data(), received_.size(), MSG_DONTWAIT);
+    ssize_t count = recv(descriptor_, buffer, limit, MSG_DONTWAIT);
     if (count > 0) return static_cast<int>(count);
     if (count < 0 && errno == EINTR) continue;
     if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;

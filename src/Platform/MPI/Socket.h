@@ -84,6 +84,8 @@ class Socket {
   const char* ReceivedData() const { return received_.data(); }
   // What DataReceived does, reading at most limit bytes.
   int ReceiveUpTo(size_t limit);
+  // The same, into buffer rather than ReceivedData(), which stays as it was.
+  int ReceiveInto(char* buffer, size_t limit);
   // Closes the connection and tells Disconnected().
   void Lose();
 

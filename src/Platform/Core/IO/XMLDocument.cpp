@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace Core {
@@ -15,7 +16,17 @@ namespace {
 // stays in the tree to be seen; pugixml drops it otherwise.
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_fragment;
 
-std::string At(const pugi::xml_node& node) { return " at byte " + std::to_string(node.offset_debug()); }
+// Where a problem with node lies: an element's "<", as every other place in
+// a loader's messages, or the first byte of a text.
+long OffsetOf(const pugi::xml_node& node) {
+  return node.type() == pugi::node_element ? XMLNode(node).Offset() : static_cast<long>(node.offset_debug());
+}
+
+// Why a tree is not well-formed, and where; an empty reason when it is.
+struct Problem {
+  std::string reason;
+  long offset = -1;
+};
 
 // Whether two names are equal; names are short, so a call to strcmp would cost
 // more than the comparison.
@@ -35,8 +46,8 @@ bool SameName(const char* left, const char* right) {
 // sorted.
 class RepeatedAttributeCheck : public pugi::xml_tree_walker {
  public:
-  // Empty when no element repeats an attribute.
-  const std::string& Problem() const { return problem_; }
+  // Without a reason when no element repeats an attribute.
+  const Problem& Outcome() const { return problem_; }
 
   bool for_each(pugi::xml_node& node) override {
     pugi::xml_attribute first = node.first_attribute();
@@ -66,7 +77,7 @@ class RepeatedAttributeCheck : public pugi::xml_tree_walker {
 
   // Records the problem; false, which ends the walk.
   bool Found(const pugi::xml_node& node, const char* name) {
-    problem_ = "attribute \"" + std::string(name) + "\" given twice" + At(node);
+    problem_ = {"attribute \"" + std::string(name) + "\" given twice", OffsetOf(node)};
     return false;
   }
 
@@ -82,24 +93,24 @@ class RepeatedAttributeCheck : public pugi::xml_tree_walker {
     return twice != names.end() ? *twice : nullptr;
   }
 
-  std::string problem_;
+  Problem problem_;
 };
 
 // Why a tree that pugixml built is not well-formed XML, which pugixml does not
 // check: more than one document element, text outside it, an attribute given
-// twice. Empty when it is; a document without any element is left to
+// twice. No reason when it is; a document without any element is left to
 // pugixml's own reason.
-std::string WellFormedProblem(pugi::xml_document& document) {
+Problem WellFormedProblem(pugi::xml_document& document) {
   int elements = 0;
   for (pugi::xml_node node : document.children()) {
     if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
-      return "text outside the document element" + At(node);
+      return {"text outside the document element", OffsetOf(node)};
     }
-    if (node.type() == pugi::node_element && ++elements == 2) return "second document element" + At(node);
+    if (node.type() == pugi::node_element && ++elements == 2) return {"second document element", OffsetOf(node)};
   }
   RepeatedAttributeCheck check;
   document.traverse(check);
-  return check.Problem();
+  return check.Outcome();
 }
 
 }  // namespace
@@ -108,7 +119,9 @@ bool XMLDocument::Parse(const std::string& path) {
   // Only a regular file is read: a directory's size reads as 2^63 - 1, which the
   // parser would try to allocate, and a pipe would block the reader.
   struct stat status;
-  if (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+  const bool found = stat(path.c_str(), &status) == 0;
+  parseErrorOffset_ = -1;
+  if (found && !S_ISREG(status.st_mode)) {
     document_.reset();
     fileOpened_ = true;
     parseError_ = "not a regular file";
@@ -118,15 +131,21 @@ bool XMLDocument::Parse(const std::string& path) {
   fileOpened_ = result.status != pugi::status_file_not_found && result.status != pugi::status_io_error;
   if (result && !document_.document_element()) result = document_.load_file(path.c_str());
   if (result) {
-    parseError_ = WellFormedProblem(document_);
+    Problem problem = WellFormedProblem(document_);
+    parseError_ = std::move(problem.reason);
     if (parseError_.empty()) return true;
+    parseErrorOffset_ = problem.offset;
     document_.reset();
     return false;
   }
   // pugixml keeps what it read before the fault; a half document must not be trusted.
   document_.reset();
   parseError_ = result.description();
-  if (fileOpened_) parseError_ += " at byte " + std::to_string(result.offset);
+  if (fileOpened_) {
+    // A file cut short fails at its end, which is placed at its last byte.
+    parseErrorOffset_ = static_cast<long>(result.offset);
+    if (found) parseErrorOffset_ = std::min(parseErrorOffset_, static_cast<long>(status.st_size) - 1);
+  }
   return false;
 }
 

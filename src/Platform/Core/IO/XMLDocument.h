@@ -32,6 +32,10 @@ class XMLDocument {
   bool FileOpened() const { return fileOpened_; }
   // Empty after a successful parse, else what went wrong (for messages).
   const std::string& ParseError() const { return parseError_; }
+  // The byte offset in the file of what went wrong, for Core::IO::FileLines;
+  // -1 when it lies nowhere in the file (it could not be read, or is no
+  // regular file) or the last Parse succeeded.
+  long ParseErrorOffset() const { return parseErrorOffset_; }
 
   // The document node; the file's top element is its child.
   XMLNode RootNode() const { return XMLNode(document_); }
@@ -40,6 +44,7 @@ class XMLDocument {
   pugi::xml_document document_;
   bool fileOpened_ = true;
   std::string parseError_;
+  long parseErrorOffset_ = -1;
 };
 
 }  // namespace IO
