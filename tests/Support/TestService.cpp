@@ -1,6 +1,7 @@
 #include "Support/TestService.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <net/if.h>
 #include <poll.h>
 #include <sched.h>
@@ -99,16 +100,23 @@ bool SomethingListensOn(unsigned short port) {
 
 bool EnterPrivateNetwork() {
   static const bool entered = [] {
-    if (unshare(CLONE_NEWNET) != 0) return false;
-    // A new namespace starts with its loopback down.
-    int descriptor = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (descriptor < 0) return false;
-    ifreq request = {};
-    std::snprintf(request.ifr_name, sizeof request.ifr_name, "lo");
-    bool up = ioctl(descriptor, SIOCGIFFLAGS, &request) == 0;
-    request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP);
-    up = up && ioctl(descriptor, SIOCSIFFLAGS, &request) == 0;
-    close(descriptor);
+    // The machine's namespace, to go back to should the new one stay without
+    // a loopback: no test could reach its service there.
+    const int original = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+    if (original < 0) return false;
+    bool up = unshare(CLONE_NEWNET) == 0;
+    if (up) {
+      // A new namespace starts with its loopback down.
+      int descriptor = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+      ifreq request = {};
+      std::snprintf(request.ifr_name, sizeof request.ifr_name, "lo");
+      up = descriptor >= 0 && ioctl(descriptor, SIOCGIFFLAGS, &request) == 0;
+      request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP);
+      up = up && ioctl(descriptor, SIOCSIFFLAGS, &request) == 0;
+      if (descriptor >= 0) close(descriptor);
+      if (!up && setns(original, CLONE_NEWNET) != 0) std::perror("EnterPrivateNetwork: setns");
+    }
+    close(original);
     return up;
   }();
   return entered;
