@@ -359,10 +359,19 @@ TEST_F(ViewTest, LockHeldElsewhereRefusesThenRecovers) {
   EXPECT_FALSE(view.IsEnabled());
   long waited = Milliseconds(start);
   go.Send("go");
-  bool recovered = view.IsEnabled();
+  // The holder gives the lock back 6 ms from now, or later on a loaded
+  // machine: until then each operation gives up as the first did.
+  int refusals = 1;
+  bool recovered = false;
+  while (!recovered && refusals < 100) {
+    recovered = view.IsEnabled();
+    if (!recovered) ++refusals;
+  }
   setitimer(ITIMER_REAL, &calm, nullptr);
   sigaction(SIGALRM, &previous, nullptr);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "unable to obtain lock\n");
+  std::string expected;
+  for (int n = 0; n < refusals; ++n) expected += "unable to obtain lock\n";
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), expected);
   EXPECT_GE(waited, 9);
   EXPECT_LT(waited, 1000);
   EXPECT_TRUE(recovered);
