@@ -15,9 +15,8 @@
 #include <vector>
 
 #include "Platform/MPI/BDecoderC.h"
-#include "Platform/MPI/BDictionaryC.h"
+#include "Platform/MPI/BElementC.h"
 #include "Platform/MPI/BEncoderC.h"
-#include "Platform/MPI/BListC.h"
 #include "Platform/MPI/MPICallbackBase.h"
 #include "Platform/MPI/MPISocketConnectionC.h"
 #include "Support/FuzzSupport.h"

@@ -28,7 +28,7 @@
 
 #include "Client/CFaultwrightAPI.h"
 #include "Common/CErrorDatabaseView.h"
-#include "Platform/MPI/BListC.h"
+#include "Platform/MPI/BElementC.h"
 #include "Platform/MPI/MPICallback.h"
 #include "Service/CServiceOptions.h"
 #include "Service/CStateFile.h"

@@ -1,6 +1,6 @@
 #include "Client/CFaultwrightAPI.h"
 
-#include "Platform/MPI/BListC.h"
+#include "Platform/MPI/BElementC.h"
 #include "Platform/MPI/MPICallback.h"
 
 namespace Faultwright {

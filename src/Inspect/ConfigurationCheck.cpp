@@ -20,6 +20,7 @@
 #include "Platform/Core/IO/FileLines.h"
 #include "Platform/Core/IO/XMLDocument.h"
 #include "Platform/Core/IO/XMLNode.h"
+#include "Platform/Core/Utilities/Quoted.h"
 
 namespace Faultwright {
 
@@ -39,6 +40,7 @@ std::string Figure(double value) {
 namespace {
 
 using Core::IO::XMLNode;
+using Core::Utilities::Quoted;
 
 // A state code longer than this is no longer read off a screen by a person.
 const double kReadableDigits = 64;
@@ -46,8 +48,6 @@ const double kReadableDigits = 64;
 const double kLongestDigits = 4096;
 // Above it the figures stop growing; a catalogue there fails anyway.
 const double kHuge = 1e300;
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // A whole number while a double holds it exactly.
 nlohmann::ordered_json JsonFigure(double value) {

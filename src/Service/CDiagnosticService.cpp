@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Identifiers/Identifiers.h"
-#include "Platform/MPI/BListC.h"
+#include "Platform/MPI/BElementC.h"
 
 namespace Faultwright {
 
@@ -21,8 +21,9 @@ const char kNotifyCallback[] = "cb_error_notify";
 const int kExitSyncAttempts = 5;
 const size_t kMaxQuotedBytes = 40;
 
-// A client's bytes as they may appear in a log line: printable ASCII only, cut short.
-std::string Quoted(const std::string& bytes) {
+// A client's bytes as they may appear in a log line: quoted, printable ASCII
+// only (others become '?'), cut short after kMaxQuotedBytes.
+std::string LoggableBytes(const std::string& bytes) {
   std::string text = "\"";
   for (size_t i = 0; i < bytes.size() && i < kMaxQuotedBytes; ++i) {
     text += bytes[i] >= 0x20 && bytes[i] < 0x7F ? bytes[i] : '?';
@@ -167,11 +168,11 @@ void CDiagnosticService::MessageReceived(int client, std::unique_ptr<BDictionary
   const std::string name = message.StringAt("name");
   if (type == "request_callback") return;  // the client's connection keeps the request
   if (type != "notify") {
-    Report("client %d: a message of type %s ignored", client, Quoted(type).c_str());
+    Report("client %d: a message of type %s ignored", client, LoggableBytes(type).c_str());
     return;
   }
   if (name != "RaiseError" && name != "ClearError") {
-    Report("client %d: notification %s ignored", client, Quoted(name).c_str());
+    Report("client %d: notification %s ignored", client, LoggableBytes(name).c_str());
     return;
   }
   const BListC* args = message.ListAt("args");

@@ -3,6 +3,7 @@
 #include <getopt.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "Client/CFaultwrightAPI.h"
 #include "Identifiers/Identifiers.h"
@@ -39,16 +40,28 @@ int CCommandLine::Run(int argc, char** argv) {
   // Every run connects first, help and listings included.
   CFaultwrightAPI client;
   bool raise = true;
-  bool listed = false;
+  if (const std::optional<int> status = ReadOptions(argc, argv, &raise)) return *status;
 
+  CErrorKey key;
+  if (!LookUp(argv + optind, &key)) {
+    std::fputs("\n\n", err_);
+    PrintUsage(err_, argv[0]);
+    return 1;
+  }
+  Send(&client, key, raise);
+  return 0;
+}
+
+std::optional<int> CCommandLine::ReadOptions(int argc, char** argv, bool* raise) const {
+  bool listed = false;
   optind = 0;  // a fresh parse, also when Run is called again in one process
   for (int option; (option = getopt_long(argc, argv, "crMSPTh", kLongOptions, nullptr)) != -1;) {
     switch (option) {
       case 'r':
-        raise = true;
+        *raise = true;
         break;
       case 'c':
-        raise = false;
+        *raise = false;
         break;
       case 'M':
       case 'S':
@@ -71,13 +84,21 @@ int CCommandLine::Run(int argc, char** argv) {
     PrintUsage(err_, argv[0]);
     return 1;
   }
+  return std::nullopt;
+}
 
-  // Every name is looked up before any is reported, so that one run names all
-  // the mistakes.
-  const EModuleIdentifier module = ModuleFromName(argv[optind]);
-  const ESubModuleIdentifier subModule = SubModuleFromName(argv[optind + 1]);
-  const EProblemIdentifier problem = ProblemFromName(argv[optind + 2]);
-  const EProblemType type = ProblemTypeFromName(argv[optind + 3]);
+bool CCommandLine::LookUp(char* const* names, CErrorKey* key) const {
+  const EModuleIdentifier module = ModuleFromName(names[0]);
+  const ESubModuleIdentifier subModule = SubModuleFromName(names[1]);
+  const EProblemIdentifier problem = ProblemFromName(names[2]);
+  const EProblemType type = ProblemTypeFromName(names[3]);
+  if (!ReportUnknownNames(module, subModule, problem, type)) return false;
+  *key = CErrorKey(module | subModule | problem, type);
+  return true;
+}
+
+bool CCommandLine::ReportUnknownNames(EModuleIdentifier module, ESubModuleIdentifier subModule,
+                                      EProblemIdentifier problem, EProblemType type) const {
   const struct {
     bool unknown;
     const char* message;
@@ -93,17 +114,13 @@ int CCommandLine::Run(int argc, char** argv) {
     std::fputs(report.message, err_);
     known = false;
   }
-  if (!known) {
-    std::fputs("\n\n", err_);
-    PrintUsage(err_, argv[0]);
-    return 1;
-  }
+  return known;
+}
 
-  const CErrorKey key(module | subModule | problem, type);
-  if ((raise ? client.RaiseError(key) : client.ClearError(key)) < 0) {
+void CCommandLine::Send(CFaultwrightAPI* client, const CErrorKey& key, bool raise) const {
+  if ((raise ? client->RaiseError(key) : client->ClearError(key)) < 0) {
     std::fputs("diagnostic service not reachable: request not delivered\n", err_);
   }
-  return 0;
 }
 
 void CCommandLine::PrintUsage(FILE* stream, const char* program) const { std::fprintf(stream, kUsage, program); }

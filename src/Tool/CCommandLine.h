@@ -16,8 +16,14 @@
 #define FAULTWRIGHT_TOOL_CCOMMANDLINE_H
 
 #include <cstdio>
+#include <optional>
+
+#include "Identifiers/CErrorKey.h"
+#include "Identifiers/Identifiers.h"
 
 namespace Faultwright {
+
+class CFaultwrightAPI;
 
 class CCommandLine {
  public:
@@ -26,6 +32,18 @@ class CCommandLine {
   int Run(int argc, char** argv);
 
  private:
+  // The exit status when the options end the run (help, listings, a usage
+  // error); none when the four names follow, from argv[optind] on.
+  std::optional<int> ReadOptions(int argc, char** argv, bool* raise) const;
+  // Looks the four names up, all of them, so that one run names every mistake;
+  // false when any is unknown.
+  bool LookUp(char* const* names, CErrorKey* key) const;
+  // Writes a message for each unknown name to err; true when there was none.
+  bool ReportUnknownNames(EModuleIdentifier module, ESubModuleIdentifier subModule, EProblemIdentifier problem,
+                          EProblemType type) const;
+  // Raises or clears key; a request that did not reach the service is
+  // reported on err.
+  void Send(CFaultwrightAPI* client, const CErrorKey& key, bool raise) const;
   void PrintUsage(FILE* stream, const char* program) const;
   void PrintListing(int option) const;
 

@@ -14,7 +14,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "Platform/MPI/BListC.h"
+#include "Platform/MPI/BElementC.h"
 
 namespace FaultwrightTest {
 

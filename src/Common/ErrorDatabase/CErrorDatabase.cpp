@@ -12,12 +12,14 @@
 #include "Common/ErrorDatabase/TriggerReference.h"
 #include "Platform/Core/IO/FileLines.h"
 #include "Platform/Core/IO/XMLDocument.h"
+#include "Platform/Core/Utilities/Quoted.h"
 
 namespace Faultwright {
 
 namespace {
 
 using Core::IO::XMLNode;
+using Core::Utilities::Quoted;
 
 // Orders by code, then type, both ascending; the type is signed, so its sign
 // bit is flipped to sort as unsigned.
@@ -42,8 +44,6 @@ void ReadText(const XMLNode& node, const char*& type, const char*& text) {
   if (type == nullptr) type = "";
   if (text == nullptr) text = "";
 }
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // The error as the file names it: its names and its identifier as written.
 std::string ErrorName(uint32_t code, const char* identifier) {

@@ -4,9 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "Platform/MPI/BIntegerC.h"
-#include "Platform/MPI/BListC.h"
-#include "Platform/MPI/BStringC.h"
+#include "Platform/MPI/BElementC.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "Platform/MPI/BDictionaryC.h"
+#include "Platform/MPI/BElementC.h"
 
 class BListC;
 

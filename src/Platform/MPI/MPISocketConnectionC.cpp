@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "Platform/MPI/BEncoderC.h"
-#include "Platform/MPI/BListC.h"
+#include "Platform/MPI/BElementC.h"
 
 MPISocketConnectionC::MPISocketConnectionC() = default;
 
