@@ -15,19 +15,12 @@
 
 namespace Faultwright {
 
-namespace {
-
-// The views' key; see CErrorDatabaseView.
-const int kProjectId = 0x44;
-
-}  // namespace
-
 CLiveDatabase::CLiveDatabase(const std::string& directory) : catalogue_(directory) { Attach(); }
 
 void CLiveDatabase::Attach() {
   view_.reset();
   semaphoreId_ = -1;
-  const key_t key = ftok(".", kProjectId);
+  const key_t key = ftok(".", CErrorDatabaseView::kKeyId);
   if (key == -1) {
     problem_ = std::string("cannot find the live error database of the working directory: ") + std::strerror(errno);
     return;
