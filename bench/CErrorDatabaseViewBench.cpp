@@ -68,8 +68,8 @@ class Setup {
 Setup* setup = nullptr;
 
 void BM_LockCopyReleaseFloor(benchmark::State& state) {
-  int semaphore = semget(ftok(".", 0x44), 0, 0);
-  void* segment = shmat(shmget(ftok(".", 0x44), 0, 0), nullptr, SHM_RDONLY);
+  int semaphore = semget(ftok(".", CErrorDatabaseView::kKeyId), 0, 0);
+  void* segment = shmat(shmget(ftok(".", CErrorDatabaseView::kKeyId), 0, 0), nullptr, SHM_RDONLY);
   static CErrorDatabaseView::Segment copy;
   sembuf take = {0, -1, SEM_UNDO}, give = {0, 1, SEM_UNDO};
   for (auto _ : state) {

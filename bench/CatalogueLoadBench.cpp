@@ -13,6 +13,7 @@
 
 #include <pugixml.hpp>
 
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Faultwright.h"
 
 using namespace Faultwright;
@@ -92,8 +93,8 @@ GeneratedCatalogue Generate(int count) {
     WriteFile(catalogue.directory + fileName, body);
     catalogue.files.push_back(catalogue.directory + fileName);
   }
-  WriteFile(catalogue.directory + "FaultwrightConfig.xml", top + "</ErrorList></Faultwright>\n");
-  catalogue.files.push_back(catalogue.directory + "FaultwrightConfig.xml");
+  WriteFile(catalogue.directory + CErrorDatabase::kTopFileName, top + "</ErrorList></Faultwright>\n");
+  catalogue.files.push_back(catalogue.directory + CErrorDatabase::kTopFileName);
   return catalogue;
 }
 
@@ -118,7 +119,7 @@ std::string GenerateDiamondChain(int diamonds) {
     body += "</Error>";
   }
   WriteFile(directory + "Gps.xml", body + "</Problem></SubModule></Module>");
-  WriteFile(directory + "FaultwrightConfig.xml",
+  WriteFile(directory + CErrorDatabase::kTopFileName,
             "<Faultwright><ErrorList><Module identifier=\"GPS\" file=\"Gps.xml\"/></ErrorList></Faultwright>");
   return directory;
 }

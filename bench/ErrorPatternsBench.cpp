@@ -44,7 +44,7 @@ void BM_GetFixedCode(benchmark::State& state) {
     state.SkipWithError("mkdtemp failed");
     return;
   }
-  std::string path = std::string(directory) + "/ErrorPatterns.xml";
+  std::string path = std::string(directory) + "/" + Faultwright::CErrorPatterns::kFileName;
   std::ofstream(path) << PatternsFile(1000, activeProblems);
   Faultwright::CErrorPatterns patterns(std::string(directory) + "/");
   std::remove(path.c_str());

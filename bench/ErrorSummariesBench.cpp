@@ -18,8 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "Support/SharedSegment.h"
+#include "Common/CErrorPatterns.h"
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Faultwright.h"
+#include "Support/SharedSegment.h"
 
 namespace {
 
@@ -104,7 +106,7 @@ class BenchCatalogue {
       errors += ErrorXml(2 * kTriggerPairs + i, "<TriggerSets>" + TriggerSetXml(verbose, {first, first + 1}) +
                                                     TriggerSetXml("", {second, second + 1}) + "</TriggerSets>");
     }
-    std::ofstream(directory_ + "FaultwrightConfig.xml")
+    std::ofstream(directory_ + CErrorDatabase::kTopFileName)
         << "<Faultwright><ErrorList><Module identifier='GPS' file='Gps.xml'/></ErrorList></Faultwright>";
     std::ofstream(directory_ + "Gps.xml") << "<Module><SubModule identifier='GPS'>" << errors
                                           << "</SubModule></Module>";
@@ -113,7 +115,7 @@ class BenchCatalogue {
       patterns += "<pattern fixedCode='P" + std::to_string(p) + "' allowPartialMatch='yes'><e id='GPS:GPS:" +
                   Name(p) + "'/><e id='GPS:GPS:Data:20'/></pattern>";
     }
-    std::ofstream(directory_ + "ErrorPatterns.xml") << patterns << "</Patterns>";
+    std::ofstream(directory_ + CErrorPatterns::kFileName) << patterns << "</Patterns>";
   }
 
   std::string directory_;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Client/CFaultwrightAPI.h"
 #include "Platform/MPI/MPISocketServerC.h"
 
 extern char** environ;
@@ -65,7 +66,7 @@ double TimedRun(MPISocketServerC& service, const std::string& program, const std
 // The two programs take turns, so that both meet the same load of the machine.
 void BM_FwerrorRaiseAgainstConnectOnly(benchmark::State& state) {
   MPISocketServerC service;
-  if (!service.Listen("127.0.0.1", 5300)) {
+  if (!service.Listen("127.0.0.1", Faultwright::CFaultwrightAPI::kServicePort)) {
     state.SkipWithError(("the service cannot listen: " + service.ErrorText()).c_str());
     return;
   }

@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FaultwrightFuzz::KeepStandardStreamsOpen();
   std::vector<std::string> parts = FaultwrightFuzz::SplitInput(data, size, kFiles);
   for (size_t i = 0; i < kFiles; ++i) {
-    std::string name = i == 0 ? "FaultwrightConfig.xml" : std::to_string(i);
+    std::string name = i == 0 ? std::string(Faultwright::CErrorDatabase::kTopFileName) : std::to_string(i);
     if (i < parts.size()) {
       directory.Write(name, parts[i]);
     } else {

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "Client/CFaultwrightAPI.h"
 #include "Support/FuzzSupport.h"
 #include "Tool/CCommandLine.h"
 
@@ -36,7 +37,7 @@ bool ServicePortUnreachable() {
   FUZZ_CHECK(probe >= 0);
   sockaddr_in address = {};
   address.sin_family = AF_INET;
-  address.sin_port = htons(5300);
+  address.sin_port = htons(Faultwright::CFaultwrightAPI::kServicePort);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   bool refused = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0;
   close(probe);

@@ -23,7 +23,7 @@ FaultwrightFuzz::FuzzDirectory directory;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FaultwrightFuzz::KeepStandardStreamsOpen();
-  directory.Write("ErrorPatterns.xml", std::string(reinterpret_cast<const char*>(data), size));
+  directory.Write(Faultwright::CErrorPatterns::kFileName, std::string(reinterpret_cast<const char*>(data), size));
   const Faultwright::CErrorPatterns patterns(directory.Path());
 
   std::vector<Faultwright::CErrorKey> everyKey;

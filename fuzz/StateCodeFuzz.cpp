@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "Common/CErrorDatabaseView.h"
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/StateCodeDecoder.h"
 #include "Identifiers/Identifiers.h"
 #include "Support/FuzzDirectory.h"
@@ -82,7 +83,7 @@ FaultwrightFuzz::FuzzDirectory directory;
 // views share; the segment is removed once attached, the semaphore set at exit.
 struct LiveCatalogue {
   LiveCatalogue() {
-    directory.Write("FaultwrightConfig.xml", kTopFile);
+    directory.Write(Faultwright::CErrorDatabase::kTopFileName, kTopFile);
     directory.Write("Gps.xml", kModuleFile);
     catalogue = std::make_unique<Faultwright::CErrorDatabase>(directory.Path());
     FUZZ_CHECK(catalogue->Errors().size() == 12);  // the cycle is reported, and kept
@@ -105,7 +106,7 @@ struct LiveCatalogue {
   }
   ~LiveCatalogue() { semctl(semget(Key(), 0, 0), 0, IPC_RMID); }
 
-  static key_t Key() { return ftok(directory.Path().c_str(), 0x44); }
+  static key_t Key() { return ftok(directory.Path().c_str(), Faultwright::CErrorDatabaseView::kKeyId); }
 
   template <typename Action>
   static void InDirectory(Action action) {

@@ -61,6 +61,7 @@ service=
 remove_live_database() {
   local device inode key kind id
   read -r device inode < <(stat -c '%d %i' "$work")
+  # 0x44 is CErrorDatabaseView::kKeyId, the project id of ftok(".", kKeyId).
   key=$(printf '0x%08x' $(( (0x44 << 24) | ((device & 0xff) << 16) | (inode & 0xffff) )))
   for kind in m s; do
     for id in $(ipcs -"$kind" | awk -v key="$key" -v owner="$(id -un)" '$1 == key && $3 == owner { print $2 }'); do

@@ -184,7 +184,7 @@ class ViewTest : public ::testing::Test {
     // A directory whose key happens to be in use already is passed over.
     for (;;) {
       directory_ = std::make_unique<TempDirectory>();
-      key_t key = ftok(directory_->Path().c_str(), 0x44);
+      key_t key = ftok(directory_->Path().c_str(), CErrorDatabaseView::kKeyId);
       ASSERT_NE(key, -1);
       if (shmget(key, 0, 0) == -1 && semget(key, 0, 0) == -1) break;
     }
@@ -197,7 +197,7 @@ class ViewTest : public ::testing::Test {
   }
 
   const std::string& Directory() const { return directory_->Path(); }
-  int Semaphore() const { return semget(ftok(".", 0x44), 0, 0); }
+  int Semaphore() const { return semget(ftok(".", CErrorDatabaseView::kKeyId), 0, 0); }
   int LockValue() const { return semctl(Semaphore(), 0, GETVAL); }
 
  private:
@@ -435,7 +435,7 @@ TEST_F(ViewTest, AnOwnerAttachedAfreshFreesOnlyANewLock) {
   EXPECT_EQ(LockValue(), 1);
 
   // A removed segment lives on for those attached, without a key.
-  ASSERT_EQ(shmctl(shmget(ftok(".", 0x44), 0, 0), IPC_RMID, nullptr), 0);
+  ASSERT_EQ(shmctl(shmget(ftok(".", CErrorDatabaseView::kKeyId), 0, 0), IPC_RMID, nullptr), 0);
   EXPECT_TRUE(renewed.IsRemoved());
   CErrorDatabaseView afterSegment(false, 1);
   EXPECT_TRUE(afterSegment.IsNew());
@@ -481,7 +481,8 @@ TEST_F(ViewTest, CountIsNeverTrustedBeyondTheTable) {
   owner.RaiseError(SyntheticCode(5), SyntheticType(5));
 
   // Another process writes a Count the table cannot hold.
-  auto* segment = static_cast<CErrorDatabaseView::Segment*>(shmat(shmget(ftok(".", 0x44), 0, 0), nullptr, 0));
+  auto* segment = static_cast<CErrorDatabaseView::Segment*>(
+      shmat(shmget(ftok(".", CErrorDatabaseView::kKeyId), 0, 0), nullptr, 0));
   ASSERT_NE(segment, reinterpret_cast<void*>(-1));
   for (int count : {1 << 30, -7}) {
     segment->header.Count = count;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "Common/CErrorPatterns.h"
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Support/SegmentDirectory.h"
 #include "Support/TestSupport.h"
 
@@ -32,8 +34,9 @@ TEST(CatalogueFault, ModuleFileThatIsNoRegularFile) {
   directory.Write("Spray.xml", std::string("<Module><SubModule identifier=\"Treatments\"><Problem identifier=\"Processing Failure\">"
                                            "<Error identifier=\"11\" severity=\"High\">") + kTexts + "</Error></Problem></SubModule></Module>");
   // No file attribute names the directory itself; a pipe would block a reader.
-  directory.Write("FaultwrightConfig.xml", TopFile(R"(<Module identifier="GPS"/><Module identifier="CAN" file="pipe"/>)"
-                                                   R"(<Module identifier="Spray" file="Spray.xml"/>)"));
+  directory.Write(CErrorDatabase::kTopFileName,
+                  TopFile(R"(<Module identifier="GPS"/><Module identifier="CAN" file="pipe"/>)"
+                          R"(<Module identifier="Spray" file="Spray.xml"/>)"));
   testing::internal::CaptureStderr();
   CErrorDatabase catalogue(directory.Path());
   testing::internal::GetCapturedStderr();
@@ -74,7 +77,7 @@ TEST(CatalogueFault, TenThousandErrorsInOneChain) {
   SegmentDirectory here;
   TempDirectory configuration;
   configuration.Write("Gps.xml", module);
-  configuration.Write("FaultwrightConfig.xml", TopFile(R"(<Module identifier="GPS" file="Gps.xml"/>)"));
+  configuration.Write(CErrorDatabase::kTopFileName, TopFile(R"(<Module identifier="GPS" file="Gps.xml"/>)"));
   CErrorDatabase catalogue(configuration.Path());
   ASSERT_EQ(catalogue.Errors().size(), 10000u);
   EXPECT_TRUE(catalogue.LoadProblems().empty());
@@ -129,8 +132,8 @@ TEST(CatalogueFault, TextsOfOneMebibyte) {
                                    "<Error identifier=\"11\" severity=\"High\"><Text type=\"problem\" text=\"" + problem +
                                    "\"/><Text type=\"solution\" text=\"" + solution + "\"/><Text type=\"shortProblem\" "
                                    "text=\"sp\"/></Error></Problem></SubModule></Module>");
-  configuration.Write("FaultwrightConfig.xml", TopFile(R"(<Module identifier="Spray" file="Spray.xml"/>)"));
-  configuration.Write("ErrorPatterns.xml", "<Patterns><pattern fixedCode=\"" + std::string(1 << 20, 'F') +
+  configuration.Write(CErrorDatabase::kTopFileName, TopFile(R"(<Module identifier="Spray" file="Spray.xml"/>)"));
+  configuration.Write(CErrorPatterns::kFileName, "<Patterns><pattern fixedCode=\"" + std::string(1 << 20, 'F') +
                                            "\"><e id=\"Spray:Treatments:Processing Failure:11\"/></pattern></Patterns>");
   CErrorDatabase catalogue(configuration.Path());
   CErrorPatterns patterns(configuration.Path());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Faultwright.h"
 #include "Support/CatalogueFiles.h"
 #include "Support/TestSupport.h"
@@ -18,7 +19,7 @@ const uint32_t kGpsData = 0x010C0C;  // GPS:GPS:Data
 // Data) and returns what it wrote to standard error.
 std::string LoadErrors(const TempDirectory& directory, const std::string& errors,
                        std::unique_ptr<CErrorDatabase>& catalogue) {
-  directory.Write("FaultwrightConfig.xml", TopFile({{"GPS", "Gps.xml"}}));
+  directory.Write(CErrorDatabase::kTopFileName, TopFile({{"GPS", "Gps.xml"}}));
   directory.Write("Gps.xml", ModuleFile("GPS", "Data", errors));
   testing::internal::CaptureStderr();
   catalogue = std::make_unique<CErrorDatabase>(directory.Path());
@@ -156,7 +157,7 @@ TEST(CatalogueLoadingTest, TextsTakeTheLastOfEachTypeFromTheAttribute) {
 
 TEST(CatalogueLoadingTest, TriggersLinkBothWaysAcrossFilesAndOptionsApplyInOrder) {
   TempDirectory directory;
-  directory.Write("FaultwrightConfig.xml", TopFile({{"Spray", "Spray.xml"}, {"GPS", "Gps.xml"}}));
+  directory.Write(CErrorDatabase::kTopFileName, TopFile({{"Spray", "Spray.xml"}, {"GPS", "Gps.xml"}}));
   // The Spray file comes first and names errors of the GPS file, loaded later.
   directory.Write(
       "Spray.xml",
@@ -213,7 +214,7 @@ TEST(CatalogueLoadingTest, TriggersLinkBothWaysAcrossFilesAndOptionsApplyInOrder
 
 TEST(CatalogueLoadingTest, DuplicatesStayInTheListAndTheLaterIsFound) {
   TempDirectory directory;
-  directory.Write("FaultwrightConfig.xml", TopFile({{"GPS", "Gps.xml"}, {"GPS", "Gps.xml"}}));
+  directory.Write(CErrorDatabase::kTopFileName, TopFile({{"GPS", "Gps.xml"}, {"GPS", "Gps.xml"}}));
   directory.Write("Gps.xml", ModuleFile("GPS", "Data", ErrorElement("3", "a") + ErrorElement("4", "b") +
                                                            ErrorElement("3", "c")));
   CErrorDatabase catalogue(directory.Path());
@@ -229,7 +230,7 @@ TEST(CatalogueLoadingTest, DuplicatesStayInTheListAndTheLaterIsFound) {
 TEST(CatalogueLoadingTest, EveryFaultIsReportedAndOnlyItsElementSkipped) {
   TempDirectory directory;
   const std::string dir = directory.Path();
-  directory.Write("FaultwrightConfig.xml",
+  directory.Write(CErrorDatabase::kTopFileName,
                   "<Faultwright><Other/><ErrorList><Module identifier=\"GPS\" file=\"Gps.xml\"/><Modul/>"
                   "<Module identifier=\"Gps\" file=\"Gps.xml\"/><Module identifier=\"CAN\" file=\"Missing.xml\"/>"
                   "<Module identifier=\"Base\" file=\"Broken.xml\"/><Module identifier=\"Audio\" file=\"Other.xml\"/>"
@@ -340,16 +341,16 @@ TEST(CatalogueLoadingTest, EveryFaultIsReportedAndOnlyItsElementSkipped) {
 
 TEST(CatalogueLoadingTest, BrokenTopFilesAreReported) {
   TempDirectory directory;
-  directory.Write("FaultwrightConfig.xml", "<Faultwright><ErrorList>");
+  directory.Write(CErrorDatabase::kTopFileName, "<Faultwright><ErrorList>");
   CErrorDatabase broken(directory.Path());
   EXPECT_TRUE(broken.Errors().empty());
   EXPECT_EQ(broken.LoadProblems(),
             (std::vector<std::string>{directory.Path() + "FaultwrightConfig.xml:1:24: Start-end tags mismatch"}));
 
-  directory.Write("FaultwrightConfig.xml", "<Faultwright><Errors/></Faultwright>");
+  directory.Write(CErrorDatabase::kTopFileName, "<Faultwright><Errors/></Faultwright>");
   EXPECT_EQ(CErrorDatabase(directory.Path()).LoadProblems(),
             (std::vector<std::string>{directory.Path() + "FaultwrightConfig.xml: Faultwright without ErrorList"}));
-  directory.Write("FaultwrightConfig.xml", "<ErrorList/>");
+  directory.Write(CErrorDatabase::kTopFileName, "<ErrorList/>");
   EXPECT_EQ(CErrorDatabase(directory.Path()).LoadProblems(),
             (std::vector<std::string>{directory.Path() + "FaultwrightConfig.xml: no Faultwright element"}));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Faultwright.h"
 #include "Support/CatalogueFiles.h"
 #include "Support/TestSupport.h"
@@ -41,7 +42,7 @@ std::string Triggers(const std::vector<std::pair<std::string, std::string>>& opt
 
 TEST(CatalogueReportTest, TreesShowRootsWithTheirTriggerSets) {
   TempDirectory directory;
-  directory.Write("FaultwrightConfig.xml", TopFile({{"GPS", "Gps.xml"}}));
+  directory.Write(CErrorDatabase::kTopFileName, TopFile({{"GPS", "Gps.xml"}}));
   directory.Write(
       "Gps.xml",
       ModuleFile("GPS",
@@ -76,7 +77,7 @@ TEST(CatalogueReportTest, TreesShowRootsWithTheirTriggerSets) {
 
 TEST(CatalogueReportTest, LinkingModesIndentsEmptySetsAndCyclesPrintFinitely) {
   TempDirectory directory;
-  directory.Write("FaultwrightConfig.xml", TopFile({{"GPS", "Gps.xml"}}));
+  directory.Write(CErrorDatabase::kTopFileName, TopFile({{"GPS", "Gps.xml"}}));
   // Root 0 holds an empty set, a verbose set with 1 and a shallow set with 2;
   // 2 holds a shallow set with 3 and a childOnly set with 4; 4 and 5 trigger
   // each other.

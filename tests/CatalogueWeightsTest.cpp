@@ -5,6 +5,7 @@
 #include <map>
 #include <random>
 
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Faultwright.h"
 #include "Support/CatalogueFiles.h"
 #include "Support/TestSupport.h"
@@ -30,7 +31,7 @@ std::unique_ptr<CErrorDatabase> Load(const TempDirectory& directory, const std::
                                            sets[n].empty() ? "" : TriggerSetsElement(sets[n]));
   }
   directory.Write("Gps.xml", ModuleFile("GPS", problems));
-  directory.Write("FaultwrightConfig.xml", TopFile({{"GPS", "Gps.xml"}}));
+  directory.Write(CErrorDatabase::kTopFileName, TopFile({{"GPS", "Gps.xml"}}));
   testing::internal::CaptureStderr();
   auto catalogue = std::make_unique<CErrorDatabase>(directory.Path());
   std::string captured = testing::internal::GetCapturedStderr();

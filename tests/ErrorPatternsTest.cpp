@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Common/CErrorPatterns.h"
 #include "Support/TestSupport.h"
 
 namespace Faultwright {
@@ -17,7 +18,7 @@ const CErrorKey kNoData(0x010C1B, 3);  // GPS:GPS:No Data:3
 const CErrorKey kVoltage(0x020339, 4); // CAN:Bus:Voltage:4
 
 CErrorPatterns LoadPatterns(const TempDirectory& directory, const std::string& patterns) {
-  directory.Write("ErrorPatterns.xml", "<Patterns>" + patterns + "</Patterns>");
+  directory.Write(CErrorPatterns::kFileName, "<Patterns>" + patterns + "</Patterns>");
   return CErrorPatterns(directory.Path());
 }
 
@@ -29,17 +30,17 @@ TEST(ErrorPatterns, MissingOrMalformedFileGivesEmptyTable) {
   for (const char* malformed : {"<Patterns><pattern fixedCode='P1'/>",
                                 "<Patterns><pattern fixedCode='P1' fixedCode='P2'/></Patterns>",
                                 "<Patterns><pattern fixedCode='P1'/></Patterns><Patterns/>"}) {
-    directory.Write("ErrorPatterns.xml", malformed);
+    directory.Write(CErrorPatterns::kFileName, malformed);
     EXPECT_TRUE(CErrorPatterns(directory.Path()).Patterns().empty()) << malformed;
   }
 
   // The name is appended as it is: without the trailing "/" another file is meant.
-  directory.Write("ErrorPatterns.xml", "<Patterns><pattern fixedCode='P1'/></Patterns>");
+  directory.Write(CErrorPatterns::kFileName, "<Patterns><pattern fixedCode='P1'/></Patterns>");
   std::string withoutSlash = directory.Path().substr(0, directory.Path().size() - 1);
   EXPECT_TRUE(CErrorPatterns(withoutSlash).Patterns().empty());
   EXPECT_EQ(CErrorPatterns(directory.Path()).Patterns().size(), 1u);
 
-  directory.Write("ErrorPatterns.xml", "<Other><pattern fixedCode='P1'/></Other>");
+  directory.Write(CErrorPatterns::kFileName, "<Other><pattern fixedCode='P1'/></Other>");
   EXPECT_TRUE(CErrorPatterns(directory.Path()).Patterns().empty());
 }
 

@@ -18,6 +18,8 @@
 #include <nlohmann/json.hpp>
 
 #include "Common/CErrorDatabaseView.h"
+#include "Common/CErrorPatterns.h"
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Inspect/CLiveDatabase.h"
 #include "Support/CatalogueFiles.h"
 #include "Support/LiveCatalogue.h"
@@ -58,9 +60,9 @@ std::string ModuleFile(const std::string& errors) {
 }
 
 void WriteCatalogue(const TempDirectory& config, const std::string& errors, const std::string& patterns) {
-  config.Write("FaultwrightConfig.xml", kTopFile);
+  config.Write(Faultwright::CErrorDatabase::kTopFileName, kTopFile);
   config.Write("Gps.xml", ModuleFile(errors));
-  config.Write("ErrorPatterns.xml", "<Patterns>" + patterns + "</Patterns>");
+  config.Write(Faultwright::CErrorPatterns::kFileName, "<Patterns>" + patterns + "</Patterns>");
 }
 
 // Whether text is shape with each "#" standing for a run of digits and each
@@ -362,7 +364,7 @@ TEST_F(LiveInspection, HistoryListsEveryRaisedErrorAndWatchRefreshesUntilInterru
   EXPECT_EQ(watch.out.find("\"stateCode\":\"00E0\""), watch.out.find("\"stateCode\""));
 
   // Another process holds the lock: said so, not "not enabled".
-  const int semaphore = semget(ftok(".", 0x44), 0, 0);
+  const int semaphore = semget(ftok(".", Faultwright::CErrorDatabaseView::kKeyId), 0, 0);
   sembuf take = {0, -1, SEM_UNDO};
   sembuf give = {0, 1, SEM_UNDO};
   ASSERT_EQ(semop(semaphore, &take, 1), 0);
@@ -403,7 +405,7 @@ TEST(InspectorTest, AReaderWhereNoServiceRunsLeavesNothingBehind) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "fwinspect: no live error database here: is fwservice running in this directory?\n");
   }
-  const key_t key = ftok(here.Path().c_str(), 0x44);
+  const key_t key = ftok(here.Path().c_str(), Faultwright::CErrorDatabaseView::kKeyId);
   EXPECT_EQ(shmget(key, 0, 0), -1);
   EXPECT_EQ(semget(key, 0, 0), -1);
 }
@@ -438,7 +440,7 @@ TEST_F(LiveInspection, AReaderForgetsWhatWasActiveBeforeTheServiceStartedAgainAn
   // The segment, then the semaphore set, removed (ipcrm) and made anew by the
   // next owner: the reader makes nothing meanwhile, then reads the new ones
   // and says so once.
-  const key_t key = ftok(".", 0x44);
+  const key_t key = ftok(".", Faultwright::CErrorDatabaseView::kKeyId);
   for (bool removeSegment : {true, false}) {
     SCOPED_TRACE(removeSegment ? "segment removed" : "semaphore set removed");
     ASSERT_EQ(removeSegment ? shmctl(shmget(key, 0, 0), IPC_RMID, nullptr) : semctl(semget(key, 0, 0), 0, IPC_RMID),
@@ -507,12 +509,12 @@ TEST(InspectorTest, CheckNamesEveryMistakeWithItsLine) {
   std::string module;
   for (const std::string& line : lines) module += line + "\n";
   TempDirectory config;
-  config.Write("FaultwrightConfig.xml",
+  config.Write(Faultwright::CErrorDatabase::kTopFileName,
                "<Faultwright>\n<ErrorList>\n<Module identifier='GPS' file='Gps.xml'/>\n"
                "<Module identifier='Spray' file='Spray.xml'/>\n</ErrorList>\n</Faultwright>\n");
   config.Write("Gps.xml", module + "</SubModule>\n</Module>\n");
   config.Write("Spray.xml", "<Module>\n<SubModule identifier='Controller'>\n</Module>\n");
-  config.Write("ErrorPatterns.xml", "<Patterns>\n<pattern a='1' a='2'/>\n</Patterns>\n");
+  config.Write(Faultwright::CErrorPatterns::kFileName, "<Patterns>\n<pattern a='1' a='2'/>\n</Patterns>\n");
 
   ProcessResult check = Inspect({"check", config.Path(), "--json"});
   EXPECT_EQ(check.status, 1) << check.err;
@@ -530,7 +532,7 @@ TEST(InspectorTest, CheckNamesEveryMistakeWithItsLine) {
   EXPECT_TRUE(reported(config.Path() + "Spray.xml", 3, "mismatch"));
   // The loader's own word on a file that is not well-formed has its line too.
   EXPECT_TRUE(reported(config.Path() + "Spray.xml", 3, "Module \"Spray\": Start-end tags mismatch"));
-  EXPECT_TRUE(reported(config.Path() + "ErrorPatterns.xml", 2, "attribute \"a\" given twice"));
+  EXPECT_TRUE(reported(config.Path() + Faultwright::CErrorPatterns::kFileName, 2, "attribute \"a\" given twice"));
 
   ProcessResult text = Inspect({"check", config.Path()});
   const int line = expected[0].first;

@@ -28,6 +28,7 @@
 
 #include "Client/CFaultwrightAPI.h"
 #include "Common/CErrorDatabaseView.h"
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Platform/MPI/BElementC.h"
 #include "Platform/MPI/MPICallback.h"
 #include "Service/CServiceOptions.h"
@@ -113,7 +114,7 @@ struct CallbackRecorder {
 // Makes the segment or the semaphore set of directory's key as the user
 // "nobody" would, before any service runs there.
 bool MakeAsAnotherUser(const std::string& directory, bool segment) {
-  const key_t key = ftok(directory.c_str(), 0x44);
+  const key_t key = ftok(directory.c_str(), CErrorDatabaseView::kKeyId);
   pid_t child = fork();
   if (child == 0) {
     if (setuid(65534) != 0) _exit(1);
@@ -172,11 +173,12 @@ class ServicePortTest : public ::testing::Test {
  protected:
   void SetUp() override {
     EnterPrivateNetwork();
-    ASSERT_FALSE(SomethingListensOn(5300)) << "port 5300 is taken, perhaps by a running fwservice: stop it first";
+    ASSERT_FALSE(SomethingListensOn(CFaultwrightAPI::kServicePort))
+        << "port 5300 is taken, perhaps by a running fwservice: stop it first";
     // A directory whose key another test's segment happens to use is passed over.
     do {
       directory_ = std::make_unique<TempDirectory>();
-    } while (shmget(ftok(directory_->Path().c_str(), 0x44), 0, 0) != -1);
+    } while (shmget(ftok(directory_->Path().c_str(), CErrorDatabaseView::kKeyId), 0, 0) != -1);
   }
   void TearDown() override {
     service_.reset();
@@ -258,7 +260,7 @@ TEST_F(ServicePortTest, WithoutACatalogueNotificationsAreLoggedAndPassedOn) {
   EXPECT_NE(noCatalogue.err.find("no catalogue: cannot read " + empty->Path() + "FaultwrightConfig.xml: No such"),
             std::string::npos)
       << noCatalogue.err;
-  empty->Write("FaultwrightConfig.xml", "<Faultwright><ErrorList/></Faultwright>");
+  empty->Write(CErrorDatabase::kTopFileName, "<Faultwright><ErrorList/></Faultwright>");
   noCatalogue = RunProcess(BuiltProgram("fwservice"), {"fwservice", "--config", empty->Path()}, Directory());
   EXPECT_EQ(noCatalogue.status, 1);
   EXPECT_NE(noCatalogue.err.find("no errors in the catalogue"), std::string::npos) << noCatalogue.err;
@@ -284,9 +286,10 @@ TEST_F(ServicePortTest, StatesSurviveRestartsButNotACorruptStateFileAndAFailedSa
   // is never found, and its state must not overwrite the first's.
   const std::string config = Directory() + "catalogue/";
   std::filesystem::copy(kSampleConfig, config);
-  std::string top = ReadFile(config + "FaultwrightConfig.xml");
+  std::string top = ReadFile(config + CErrorDatabase::kTopFileName);
   const std::string gps = "<Module identifier=\"GPS\" file=\"GpsModule.xml\"/>";
-  directory_->Write("catalogue/FaultwrightConfig.xml", top.replace(top.find(gps), gps.size(), gps + gps));
+  directory_->Write(std::string("catalogue/") + CErrorDatabase::kTopFileName,
+                    top.replace(top.find(gps), gps.size(), gps + gps));
   const std::string state = Directory() + "states";
   ServiceProcess* service = &Start({"--config", config, "--state", state});
   for (bool raise : {true, false, true}) ASSERT_EQ(Tool(raise, kPlain), 0);
@@ -405,7 +408,7 @@ TEST_F(ServicePortTest, WhatIsLostToTheLockOrRemovedIsWrittenAgain) {
   SegmentReader reader(Directory(), kSampleConfig);
   // The first save tells that the service's check at start is done.
   ASSERT_TRUE(service.WaitUntil([&] { return !ReadFile(state).empty(); }));
-  int semaphore = semget(ftok(Directory().c_str(), 0x44), 0, 0);
+  int semaphore = semget(ftok(Directory().c_str(), CErrorDatabaseView::kKeyId), 0, 0);
   ASSERT_NE(semaphore, -1);
   sembuf take = {0, -1, SEM_UNDO};
   sembuf give = {0, 1, SEM_UNDO};
@@ -430,7 +433,7 @@ TEST_F(ServicePortTest, WhatIsLostToTheLockOrRemovedIsWrittenAgain) {
   // A process of the same user writes over the table and the Enabled word:
   // the idle service puts them back, with no notification to wake it.
   auto* segment = static_cast<CErrorDatabaseView::Segment*>(
-      shmat(shmget(ftok(Directory().c_str(), 0x44), 0, 0), nullptr, 0));
+      shmat(shmget(ftok(Directory().c_str(), CErrorDatabaseView::kKeyId), 0, 0), nullptr, 0));
   ASSERT_NE(segment, reinterpret_cast<void*>(-1));
   const CErrorState second = segment->entries[1];
   segment->header.Count = 0;
@@ -448,7 +451,7 @@ TEST_F(ServicePortTest, WhatIsLostToTheLockOrRemovedIsWrittenAgain) {
   // (ipcrm): within about a second it makes them anew and places everything
   // again, saying so once, and a reader that attaches now sees every state
   // and the changes that follow.
-  const key_t key = ftok(Directory().c_str(), 0x44);
+  const key_t key = ftok(Directory().c_str(), CErrorDatabaseView::kKeyId);
   for (bool removeSegment : {false, true}) {
     SCOPED_TRACE(removeSegment ? "segment removed" : "semaphore set removed");
     const size_t renewals = CountOf(service.Err(), "is new (the one before was removed)");
@@ -506,7 +509,7 @@ TEST_F(ServicePortTest, NeighboursCannotStallTheServiceNorTakeOverItsSegment) {
   for (bool segment : {true, false}) {
     RemoveSharedSegment(Directory());
     ASSERT_TRUE(MakeAsAnotherUser(Directory(), segment));
-    const key_t key = ftok(Directory().c_str(), 0x44);
+    const key_t key = ftok(Directory().c_str(), CErrorDatabaseView::kKeyId);
     const std::string removal = std::string("ipcrm ") + (segment ? "-m " : "-s ") +
                                 std::to_string(segment ? shmget(key, 0, 0) : semget(key, 0, 0));
     ServiceProcess refused({"--config", kSampleConfig}, Directory());

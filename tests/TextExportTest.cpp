@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Faultwright.h"
 #include "Support/CatalogueFiles.h"
 #include "Support/TestSupport.h"
@@ -9,7 +10,7 @@ using namespace FaultwrightTest;
 
 TEST(TextExportTest, WritesEightLinesPerErrorInListOrder) {
   TempDirectory directory;
-  directory.Write("FaultwrightConfig.xml", TopFile({{"GPS", "Gps.xml"}}));
+  directory.Write(CErrorDatabase::kTopFileName, TopFile({{"GPS", "Gps.xml"}}));
   directory.Write("Gps.xml", ModuleFile("GPS", "Data",
                                         ErrorElement("5", "two&#10;lines", "severity=\"Low\"",
                                                      "<Text type=\"title\" text=\"Title\"/>") +

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Client/CFaultwrightAPI.h"
 #include "Platform/MPI/Socket.h"
 #include "Support/TestService.h"
 #include "Support/TestSupport.h"
@@ -16,7 +17,7 @@ using FaultwrightTest::ProcessResult;
 using FaultwrightTest::TestService;
 using Lines = std::vector<std::string>;
 
-const unsigned short kServicePort = 5300;
+const unsigned short kServicePort = Faultwright::CFaultwrightAPI::kServicePort;
 const char kProgram[] = "tools/fwerror";  // argv[0] as a script would invoke it
 
 std::string Usage() {

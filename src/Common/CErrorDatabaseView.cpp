@@ -18,7 +18,6 @@ namespace Faultwright {
 
 namespace {
 
-const int kProjectId = 0x44;
 const int kLockAttempts = 5;
 const int64_t kAttemptNanoseconds = 2000000;  // 2 ms per lock attempt
 const int64_t kNanosecondsPerSecond = 1000000000;
@@ -52,7 +51,7 @@ int64_t InNanoseconds(const Core::Time& time) {
 }  // namespace
 
 CErrorDatabaseView::CErrorDatabaseView(bool initialise, int owner) : copy_(), baseline_(), owner_(owner) {
-  key_t key = ftok(".", kProjectId);
+  key_t key = ftok(".", kKeyId);
   if (key == -1) {
     Fail("CErrorDatabaseView::CErrorDatabaseView ftok");
     return;

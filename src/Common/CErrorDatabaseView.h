@@ -46,6 +46,8 @@ namespace Faultwright {
 class CErrorDatabaseView {
  public:
   static constexpr int kMaxErrors = 400;  // entries in the segment's table
+  // The project id of the segment's and the semaphore's key, ftok(".", kKeyId).
+  static constexpr int kKeyId = 0x44;
 
   // The first 24 bytes of the segment.
   struct Header {

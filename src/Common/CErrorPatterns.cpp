@@ -15,7 +15,6 @@ namespace Faultwright {
 
 namespace {
 
-const char kPatternsFileName[] = "ErrorPatterns.xml";
 
 // A type in a pattern is a number, read like strtol and kept to 32 bits;
 // names of types are not looked up here.
@@ -62,7 +61,7 @@ CErrorPatterns::CErrorPatterns(const std::string& configDirectory) {
   Core::IO::XMLDocument document;
   // A file that is missing or does not parse leaves the document without a
   // "Patterns" element, which is the empty table a unit without patterns has.
-  document.Parse(configDirectory + kPatternsFileName);
+  document.Parse(configDirectory + kFileName);
   std::optional<Core::IO::XMLNode> patternsNode = document.RootNode().Child("Patterns");
   if (!patternsNode) return;
   for (Core::IO::XMLNode patternNode : patternsNode->Children()) {

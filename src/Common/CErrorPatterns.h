@@ -1,7 +1,7 @@
 // CErrorPatterns: the table of error patterns read from the configuration
 // directory's "ErrorPatterns.xml", in file order, never changed once built.
 //
-// The constructor appends "ErrorPatterns.xml" to configDirectory as it is
+// The constructor appends kFileName to configDirectory as it is
 // (pass a path ending in "/"). It reports nothing and never fails: a missing,
 // unreadable or malformed file, or one without a "Patterns" element, gives an
 // empty table; a pattern without a fixed code is skipped; an error reference
@@ -24,6 +24,8 @@ namespace Faultwright {
 
 class CErrorPatterns {
  public:
+  static constexpr const char* kFileName = "ErrorPatterns.xml";
+
   explicit CErrorPatterns(const std::string& configDirectory);
 
   // activeErrors may come in any order and hold a key more than once. A

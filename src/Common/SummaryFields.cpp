@@ -2,27 +2,25 @@
 
 #include <string>
 
-#include "Identifiers/Identifiers.h"
+#include "Common/TextExport.h"
 
 namespace Faultwright {
 
 namespace {
 
-std::string TextKey(const CError& error, const char* kind) {
-  return ErrorIdentifierText(error.Code(), error.Type()) + kind;
-}
+std::string ErrorTextKey(const CError& error, const char* kind) { return TextKey(error.Code(), error.Type(), kind); }
 
 std::string Title(const CError& error, bool useTextKeys) {
-  return useTextKeys ? TextKey(error, ".shortTitle") : error.TitleText();
+  return useTextKeys ? ErrorTextKey(error, kShortTitleKind) : error.TitleText();
 }
 std::string SecondTitle(const CError& error, bool useTextKeys) {
-  return useTextKeys ? TextKey(error, ".vtTitle") : error.ShortProblemText();
+  return useTextKeys ? ErrorTextKey(error, kVtTitleKind) : error.ShortProblemText();
 }
 std::string Problem(const CError& error, bool useTextKeys) {
-  return useTextKeys ? TextKey(error, ".problem") : error.ProblemText();
+  return useTextKeys ? ErrorTextKey(error, kProblemKind) : error.ProblemText();
 }
 std::string Solution(const CError& error, bool useTextKeys) {
-  return useTextKeys ? TextKey(error, ".solution") : error.SolutionText();
+  return useTextKeys ? ErrorTextKey(error, kSolutionKind) : error.SolutionText();
 }
 
 // floor(AsDouble()) would round up to the next second once the seconds
@@ -51,11 +49,10 @@ void SetStateFields(const CErrorState& state, CErrorSummary& summary) {
 }
 
 void SetTextKeys(uint32_t code, int32_t type, CErrorSummary& summary) {
-  std::string key = ErrorIdentifierText(code, type);
-  summary.shortTitle = key + ".shortTitle";
-  summary.vtTitle = key + ".vtTitle";
-  summary.problems.push_back(key + ".problem");
-  summary.solutions.push_back(key + ".solution");
+  summary.shortTitle = TextKey(code, type, kShortTitleKind);
+  summary.vtTitle = TextKey(code, type, kVtTitleKind);
+  summary.problems.push_back(TextKey(code, type, kProblemKind));
+  summary.solutions.push_back(TextKey(code, type, kSolutionKind));
 }
 
 void AddActiveTrigger(const CTriggerSet& triggerSet, const CError& trigger, bool useTextKeys,

@@ -16,16 +16,20 @@ bool WriteLine(std::FILE* file, const std::string& line) {
 
 }  // namespace
 
+std::string TextKey(uint32_t code, int32_t type, const char* kind) {
+  return ErrorIdentifierText(code, type) + kind;
+}
+
 bool ExportTexts(const std::vector<CError>& errors, const std::string& fileName) {
   std::FILE* file = std::fopen(fileName.c_str(), "w");
   if (file == nullptr) return false;
   bool written = true;
   for (const CError& error : errors) {
-    const std::string key = "[" + ErrorIdentifierText(error.Code(), error.Type());
-    written = WriteLine(file, key + ".problem]") && WriteLine(file, error.ProblemText()) &&
-              WriteLine(file, key + ".solution]") && WriteLine(file, error.SolutionText()) &&
-              WriteLine(file, key + ".shortTitle]") && WriteLine(file, error.TitleText()) &&
-              WriteLine(file, key + ".vtTitle]") && WriteLine(file, error.ShortProblemText());
+    auto heading = [&error](const char* kind) { return "[" + TextKey(error.Code(), error.Type(), kind) + "]"; };
+    written = WriteLine(file, heading(kProblemKind)) && WriteLine(file, error.ProblemText()) &&
+              WriteLine(file, heading(kSolutionKind)) && WriteLine(file, error.SolutionText()) &&
+              WriteLine(file, heading(kShortTitleKind)) && WriteLine(file, error.TitleText()) &&
+              WriteLine(file, heading(kVtTitleKind)) && WriteLine(file, error.ShortProblemText());
     if (!written) break;
   }
   return std::fclose(file) == 0 && written;

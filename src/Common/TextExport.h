@@ -9,12 +9,23 @@
 #ifndef FAULTWRIGHT_COMMON_TEXTEXPORT_H
 #define FAULTWRIGHT_COMMON_TEXTEXPORT_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "Common/ErrorDatabase/CError.h"
 
 namespace Faultwright {
+
+// The kinds of the four text keys. A summary made with text keys names its
+// texts with these same keys, so the two always meet in the exported file.
+inline constexpr char kProblemKind[] = ".problem";
+inline constexpr char kSolutionKind[] = ".solution";
+inline constexpr char kShortTitleKind[] = ".shortTitle";
+inline constexpr char kVtTitleKind[] = ".vtTitle";
+
+// "<module>:<submodule>:<problem>:<type>" of (code, type) followed by kind.
+std::string TextKey(uint32_t code, int32_t type, const char* kind);
 
 bool ExportTexts(const std::vector<CError>& errors, const std::string& fileName);
 

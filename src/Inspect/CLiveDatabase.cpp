@@ -7,35 +7,28 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "Common/SummaryFields.h"
 #include "Identifiers/CErrorKey.h"
+#include "Platform/Core/SystemError.h"
 
 namespace Faultwright {
-
-namespace {
-
-// The views' key; see CErrorDatabaseView.
-const int kProjectId = 0x44;
-
-}  // namespace
 
 CLiveDatabase::CLiveDatabase(const std::string& directory) : catalogue_(directory) { Attach(); }
 
 void CLiveDatabase::Attach() {
   view_.reset();
   semaphoreId_ = -1;
-  const key_t key = ftok(".", kProjectId);
+  const key_t key = ftok(".", CErrorDatabaseView::kKeyId);
   if (key == -1) {
-    problem_ = std::string("cannot find the live error database of the working directory: ") + std::strerror(errno);
+    problem_ = Core::SystemError("cannot find the live error database of the working directory");
     return;
   }
   const int semaphoreId = semget(key, 0, 0);
   if (shmget(key, 0, 0) == -1 || semaphoreId == -1) {
     problem_ = errno == ENOENT ? "no live error database here: is fwservice running in this directory?"
-                               : std::string("cannot open the live error database here: ") + std::strerror(errno);
+                               : Core::SystemError("cannot open the live error database here");
     return;
   }
   view_ = std::make_unique<CErrorDatabaseView>(false, 0);

@@ -48,7 +48,7 @@ int RunCheck(const CArguments& arguments) {
   CheckCatalogue(*catalogue, directory, files, found, costs);
 
   std::vector<std::string> problems;
-  files.push_back(directory + "ErrorPatterns.xml");
+  files.push_back(directory + CErrorPatterns::kFileName);
   for (size_t i = 0; i < files.size(); ++i) {
     const char* schema = i == 0 ? kTopSchema : i + 1 == files.size() ? kPatternsSchema : kModuleSchema;
     if (!ValidateFile(files[i], schemas + schema, problems, &failure)) {

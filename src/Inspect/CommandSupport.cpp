@@ -5,9 +5,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Platform/Core/SystemError.h"
 
 namespace Faultwright {
 
@@ -27,7 +27,7 @@ bool OpenConfigurationDirectory(const std::string& argument, std::string& direct
   const std::string topFile = directory + CErrorDatabase::kTopFileName;
   std::FILE* file = std::fopen(topFile.c_str(), "r");
   if (file == nullptr) {
-    ReportFailure("cannot read " + topFile + ": " + std::strerror(errno));
+    ReportFailure(Core::SystemError("cannot read " + topFile));
     return false;
   }
   std::fclose(file);

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Common/CErrorDatabaseView.h"
+#include "Common/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/ErrorAttributes.h"
 #include "Common/ErrorDatabase/TriggerReference.h"
@@ -352,7 +353,7 @@ void CheckCatalogue(const CErrorDatabase& catalogue, const std::string& director
 
 void CheckPatterns(const CErrorDatabase& catalogue, const std::string& directory,
                    std::vector<std::string>& problems) {
-  WalkedFile file(directory + "ErrorPatterns.xml");
+  WalkedFile file(directory + CErrorPatterns::kFileName);
   if (!file.parsed) {
     if (file.document.FileOpened()) {
       problems.push_back(file.lines.Place(file.document.ParseErrorOffset()) + ": " + file.document.ParseError());

@@ -24,6 +24,7 @@
 #include "Inspect/CommandSupport.h"
 #include "Inspect/SummaryOutput.h"
 #include "Platform/Core/MonotonicTime.h"
+#include "Platform/Core/SystemError.h"
 
 namespace Faultwright {
 
@@ -135,7 +136,7 @@ int RunActive(const CArguments& arguments) {
   const bool json = arguments.Has("--json");
   if (!watch) return ShowActive(live, patterns, textKeys, json) ? 0 : 1;
 
-  if (!CatchInterrupts()) return ReportFailure(std::string("cannot catch interrupts: ") + std::strerror(errno));
+  if (!CatchInterrupts()) return ReportFailure(Core::SystemError("cannot catch interrupts"));
   const bool clearScreen = !json && isatty(STDOUT_FILENO) == 1;
   for (bool first = true; interrupted == 0; first = false) {
     if (clearScreen) {

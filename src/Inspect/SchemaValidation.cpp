@@ -18,6 +18,7 @@
 #include <libxml/xmlschemas.h>
 
 #include "Platform/Core/IO/FileLines.h"
+#include "Platform/Core/SystemError.h"
 
 namespace Faultwright {
 
@@ -168,7 +169,7 @@ bool ValidateFile(const std::string& path, const std::string& schemaPath, std::v
   std::ifstream file(path, std::ios::binary);
   std::ostringstream contents;
   if (!file || !(contents << file.rdbuf())) {
-    problems.push_back(path + ": cannot be read: " + std::strerror(errno));
+    problems.push_back(Core::SystemError(path + ": cannot be read"));
     return true;
   }
   const std::string text = contents.str();

@@ -48,6 +48,7 @@
 #include <memory>
 #include <string>
 
+#include "Client/CFaultwrightAPI.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
 #include "Platform/MPI/MPISocketServerC.h"
@@ -63,7 +64,7 @@ namespace Faultwright {
 class CDiagnosticService : private CErrorDatabaseListener, private MPIServerHandlerC {
  public:
   static constexpr const char* kAddress = "127.0.0.1";
-  static const unsigned short kPort = 5300;
+  static constexpr unsigned short kPort = CFaultwrightAPI::kServicePort;
   // From a change to the check of the segment and the save.
   static constexpr std::chrono::milliseconds kSyncDelay{500};
   // From a check that could not read the segment, or had to repair it, to the next.

@@ -6,7 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "Platform/Core/SystemError.h"
 
 namespace Faultwright {
 
@@ -21,7 +22,7 @@ bool CDirectoryLock::Take() {
   if (file < 0) {
     // O_NOFOLLOW refuses a link at the name with ELOOP, whose text speaks of loops.
     errorText_ = errno == ELOOP ? std::string(kFileName) + " is a symbolic link, which is not followed: remove it"
-                                : std::string("cannot open ") + kFileName + ": " + std::strerror(errno);
+                                : Core::SystemError(std::string("cannot open ") + kFileName);
     return false;
   }
   auto refuse = [this, file](const std::string& reason) {
@@ -30,10 +31,10 @@ bool CDirectoryLock::Take() {
     return false;
   };
   struct stat status;
-  if (fstat(file, &status) != 0) return refuse(std::string("cannot fstat ") + kFileName + ": " + std::strerror(errno));
+  if (fstat(file, &status) != 0) return refuse(Core::SystemError(std::string("cannot fstat ") + kFileName));
   if (!S_ISREG(status.st_mode)) return refuse(std::string(kFileName) + " is not a regular file");
   if (flock(file, LOCK_EX | LOCK_NB) != 0) {
-    if (errno != EWOULDBLOCK) return refuse(std::string("cannot lock ") + kFileName + ": " + std::strerror(errno));
+    if (errno != EWOULDBLOCK) return refuse(Core::SystemError(std::string("cannot lock ") + kFileName));
     return refuse(std::string("another fwservice serves this working directory: it holds the lock on ") + kFileName);
   }
   descriptor_ = file;

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "Platform/Core/SystemError.h"
+
 namespace Faultwright {
 
 namespace {
@@ -97,7 +99,7 @@ std::string CStateFile::CurrentBootId() {
 }
 
 bool CStateFile::Fail(const std::string& what) {
-  errorText_ = what + ": " + std::strerror(errno);
+  errorText_ = Core::SystemError(what);
   return false;
 }
 

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "Common/CErrorDatabaseView.h"
 #include "Common/CErrorState.h"
 
 namespace Faultwright {
@@ -34,7 +35,7 @@ class CStateFile {
  public:
   enum LoadResult { kLoaded, kAbsent, kRejected };
 
-  static const size_t kMaxRecords = 400;  // the shared segment's table
+  static constexpr size_t kMaxRecords = CErrorDatabaseView::kMaxErrors;  // the shared segment's table
 
   // bootId: the identity of the running boot; by default the kernel's.
   explicit CStateFile(std::string path, std::string bootId = CurrentBootId());

@@ -5,7 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "Platform/Core/SystemError.h"
 
 namespace Faultwright {
 
@@ -17,11 +18,11 @@ CStopSignals::CStopSignals() {
   struct sigaction ignore = {};
   ignore.sa_handler = SIG_IGN;
   if (sigaction(SIGPIPE, &ignore, nullptr) != 0) {
-    errorText_ = std::string("sigaction SIGPIPE: ") + std::strerror(errno);
+    errorText_ = Core::SystemError("sigaction SIGPIPE");
   } else if (sigprocmask(SIG_BLOCK, &stops, nullptr) != 0) {
-    errorText_ = std::string("sigprocmask: ") + std::strerror(errno);
+    errorText_ = Core::SystemError("sigprocmask");
   } else if ((descriptor_ = signalfd(-1, &stops, SFD_NONBLOCK | SFD_CLOEXEC)) < 0) {
-    errorText_ = std::string("signalfd: ") + std::strerror(errno);
+    errorText_ = Core::SystemError("signalfd");
   }
 }
 

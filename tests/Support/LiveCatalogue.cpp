@@ -8,6 +8,8 @@
 #include <climits>
 #include <stdexcept>
 
+#include "Common/CErrorPatterns.h"
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Identifiers/Identifiers.h"
 #include "Support/SharedSegment.h"
 
@@ -49,10 +51,10 @@ std::string TriggerSetXml(const std::vector<std::string>& options, const std::ve
 }
 
 LiveCatalogue::LiveCatalogue(const std::string& errorsXml, const std::string& patternsXml) {
-  config_.Write("FaultwrightConfig.xml",
+  config_.Write(Faultwright::CErrorDatabase::kTopFileName,
                 "<Faultwright><ErrorList><Module identifier='GPS' file='Gps.xml'/></ErrorList></Faultwright>");
   config_.Write("Gps.xml", "<Module><SubModule identifier='GPS'>" + errorsXml + "</SubModule></Module>");
-  config_.Write("ErrorPatterns.xml", "<Patterns>" + patternsXml + "</Patterns>");
+  config_.Write(Faultwright::CErrorPatterns::kFileName, "<Patterns>" + patternsXml + "</Patterns>");
   catalogue_ = std::make_unique<Faultwright::CErrorDatabase>(config_.Path());
 
   char previous[PATH_MAX];

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "Client/CFaultwrightAPI.h"
+
 namespace FaultwrightTest {
 
 // A blocking connection to 127.0.0.1 port 5300, or -1.
@@ -25,7 +27,7 @@ inline int ConnectRaw() {
   if (descriptor < 0) return -1;
   sockaddr_in address = {};
   address.sin_family = AF_INET;
-  address.sin_port = htons(5300);
+  address.sin_port = htons(Faultwright::CFaultwrightAPI::kServicePort);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (connect(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return descriptor;
   close(descriptor);

@@ -14,7 +14,7 @@ namespace FaultwrightTest {
 
 SegmentDirectory::SegmentDirectory() : started_(std::filesystem::current_path().string()) {
   if (chdir(directory_.Path().c_str()) != 0) throw std::runtime_error("cannot enter " + directory_.Path());
-  key_ = ftok(".", 0x44);
+  key_ = ftok(".", Faultwright::CErrorDatabaseView::kKeyId);
   if (key_ == -1) throw std::runtime_error("ftok failed in " + directory_.Path());
 }
 

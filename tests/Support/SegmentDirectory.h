@@ -1,6 +1,6 @@
 // SegmentDirectory: runs a test in a fresh working directory of its own, so
 // that the shared-memory views it makes meet in a segment and a semaphore set
-// of their own (their key is ftok(".", 0x44) of the working directory).
+// of their own (their key is ftok(".", CErrorDatabaseView::kKeyId) of the working directory).
 //
 // The constructor moves into the directory; the destructor removes the
 // segment and the semaphore set, moves back and removes the directory.

@@ -1,5 +1,5 @@
 // Removes the shared segment and semaphore set of the live error database that
-// belongs to a working directory (key ftok(directory, 0x44)). Tests and
+// belongs to a working directory (key ftok(directory, Faultwright::CErrorDatabaseView::kKeyId)). Tests and
 // benchmarks clean up with it; the library itself never removes them.
 #ifndef FAULTWRIGHT_TESTS_SUPPORT_SHAREDSEGMENT_H
 #define FAULTWRIGHT_TESTS_SUPPORT_SHAREDSEGMENT_H
@@ -10,10 +10,12 @@
 
 #include <string>
 
+#include "Common/CErrorDatabaseView.h"
+
 namespace FaultwrightTest {
 
 inline void RemoveSharedSegment(const std::string& directory) {
-  key_t key = ftok(directory.c_str(), 0x44);
+  key_t key = ftok(directory.c_str(), Faultwright::CErrorDatabaseView::kKeyId);
   if (key == -1) return;
   int segment = shmget(key, 0, 0);
   if (segment != -1) shmctl(segment, IPC_RMID, nullptr);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Identifiers/Identifiers.h"
 
 namespace FaultwrightTest {
@@ -47,7 +48,7 @@ inline std::string SyntheticId(int n) { return Faultwright::ErrorIdentifierText(
 
 // Writes FaultwrightConfig.xml and GpsModule.xml into directory (ending in "/").
 inline void WriteSyntheticCatalogue(const std::string& directory, const std::vector<SyntheticError>& errors) {
-  std::ofstream top(directory + "FaultwrightConfig.xml");
+  std::ofstream top(directory + Faultwright::CErrorDatabase::kTopFileName);
   top << "<Faultwright><ErrorList><Module identifier=\"GPS\" file=\"GpsModule.xml\"/></ErrorList></Faultwright>\n";
   std::ofstream module(directory + "GpsModule.xml");
   module << "<Module>\n";

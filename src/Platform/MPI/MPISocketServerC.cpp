@@ -15,6 +15,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "Platform/Core/SystemError.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -147,7 +149,7 @@ bool MPISocketServerC::Listen(const std::string& address, unsigned short port) {
 }
 
 bool MPISocketServerC::Fail(const char* call, const std::string& address, unsigned short port) {
-  errorText_ = std::string(call) + " " + address + " port " + std::to_string(port) + ": " + std::strerror(errno);
+  errorText_ = Core::SystemError(std::string(call) + " " + address + " port " + std::to_string(port));
   Close();
   return false;
 }
