@@ -17,7 +17,7 @@
 
 #include "Support/SharedSegment.h"
 #include "../tests/Support/SyntheticCatalogue.h"
-#include "Common/CErrorDatabaseView.h"
+#include "Common/View/CErrorDatabaseView.h"
 
 using namespace Faultwright;
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorPatterns.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Faultwright.h"
 #include "Support/SharedSegment.h"

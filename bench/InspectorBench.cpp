@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "Support/SharedSegment.h"
-#include "Common/CErrorDatabaseView.h"
-#include "Common/CErrorPatterns.h"
-#include "Common/ErrorSummaries.h"
+#include "Common/View/CErrorDatabaseView.h"
+#include "Common/Patterns/CErrorPatterns.h"
+#include "Common/Summaries/ErrorSummaries.h"
 #include "Inspect/CLiveDatabase.h"
 #include "Identifiers/Identifiers.h"
 #include "Inspect/SummaryOutput.h"

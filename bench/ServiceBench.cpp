@@ -48,7 +48,7 @@
 #include "Support/SharedSegment.h"
 #include "Support/SyntheticCatalogue.h"
 #include "Client/CFaultwrightAPI.h"
-#include "Common/CErrorDatabaseView.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Identifiers/Identifiers.h"
 
 extern char** environ;

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "Common/ErrorDatabase/CErrorDatabase.h"
-#include "Common/TextExport.h"
+#include "Common/TextExport/TextExport.h"
 #include "Support/FuzzDirectory.h"
 #include "Support/FuzzSupport.h"
 

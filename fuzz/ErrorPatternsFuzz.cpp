@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorPatterns.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Support/FuzzDirectory.h"
 #include "Support/FuzzSupport.h"
 

@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorDatabaseView.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
-#include "Common/StateCodeDecoder.h"
+#include "Common/Summaries/StateCodeDecoder.h"
 #include "Identifiers/Identifiers.h"
 #include "Support/FuzzDirectory.h"
 #include "Support/FuzzSupport.h"

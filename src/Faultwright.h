@@ -1,25 +1,26 @@
 // Faultwright: the fault-reporting toolkit of the guidance controller.
-// Including this header gives every public interface of the library.
+// Including this header gives every public interface of the library: the
+// identifiers, the client, the error database and the platform layer.
 #ifndef FAULTWRIGHT_H
 #define FAULTWRIGHT_H
 
 #include "Client/CFaultwrightAPI.h"
-#include "Common/ActiveErrorsPrinter.h"
-#include "Common/CErrorDatabaseView.h"
-#include "Common/CErrorPattern.h"
-#include "Common/CErrorPatterns.h"
-#include "Common/CErrorState.h"
-#include "Common/CErrorStateListener.h"
-#include "Common/CErrorSummary.h"
+#include "Common/Summaries/ActiveErrorsPrinter.h"
+#include "Common/View/CErrorDatabaseView.h"
+#include "Common/Patterns/CErrorPattern.h"
+#include "Common/Patterns/CErrorPatterns.h"
+#include "Common/View/CErrorState.h"
+#include "Common/View/CErrorStateListener.h"
+#include "Common/Summaries/CErrorSummary.h"
 #include "Common/ErrorDatabase/CError.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
 #include "Common/ErrorDatabase/CTriggerSet.h"
-#include "Common/ErrorSummaries.h"
-#include "Common/StateCode.h"
-#include "Common/StateCodeDecoder.h"
-#include "Common/SummaryFields.h"
-#include "Common/TextExport.h"
+#include "Common/Summaries/ErrorSummaries.h"
+#include "Common/Summaries/StateCode.h"
+#include "Common/Summaries/StateCodeDecoder.h"
+#include "Common/Summaries/SummaryFields.h"
+#include "Common/TextExport/TextExport.h"
 #include "Identifiers/CErrorKey.h"
 #include "Identifiers/Identifiers.h"
 #include "Platform/Core/Debug.h"
@@ -39,12 +40,5 @@
 #include "Platform/MPI/MPISocketConnectionC.h"
 #include "Platform/MPI/MPISocketServerC.h"
 #include "Platform/MPI/Socket.h"
-#include "Service/CDiagnosticService.h"
-#include "Service/CDirectoryLock.h"
-#include "Service/CServiceOptions.h"
-#include "Service/CStateFile.h"
-#include "Service/CStopSignals.h"
-#include "Service/CViewPublisher.h"
-#include "Tool/CCommandLine.h"
 
 #endif  // FAULTWRIGHT_H

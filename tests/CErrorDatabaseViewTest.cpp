@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorDatabaseView.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Support/SharedSegment.h"
 #include "Support/SyntheticCatalogue.h"
 #include "Support/TestSupport.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorPatterns.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Support/SegmentDirectory.h"
 #include "Support/TestSupport.h"

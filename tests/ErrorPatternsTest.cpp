@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorPatterns.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Support/TestSupport.h"
 
 namespace Faultwright {

@@ -17,8 +17,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "Common/CErrorDatabaseView.h"
-#include "Common/CErrorPatterns.h"
+#include "Common/View/CErrorDatabaseView.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Inspect/CLiveDatabase.h"
 #include "Support/CatalogueFiles.h"

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "Client/CFaultwrightAPI.h"
-#include "Common/CErrorDatabaseView.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Platform/MPI/BElementC.h"
 #include "Platform/MPI/MPICallback.h"

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Common/CErrorDatabaseView.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Support/SegmentDirectory.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "Common/SummaryFields.h"
+#include "Common/Summaries/SummaryFields.h"
 #include "Identifiers/CErrorKey.h"
 #include "Platform/Core/SystemError.h"
 

@@ -26,7 +26,7 @@
 #include <memory>
 #include <string>
 
-#include "Common/CErrorDatabaseView.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 
 namespace Faultwright {

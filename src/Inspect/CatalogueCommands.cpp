@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorPatterns.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
-#include "Common/TextExport.h"
+#include "Common/TextExport/TextExport.h"
 #include "Inspect/CommandSupport.h"
 #include "Inspect/ConfigurationCheck.h"
 #include "Inspect/SchemaValidation.h"

@@ -11,12 +11,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Common/CErrorDatabaseView.h"
-#include "Common/CErrorPatterns.h"
+#include "Common/View/CErrorDatabaseView.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/ErrorAttributes.h"
 #include "Common/ErrorDatabase/TriggerReference.h"
-#include "Common/StateCode.h"
+#include "Common/Summaries/StateCode.h"
 #include "Identifiers/Identifiers.h"
 #include "Platform/Core/IO/FileLines.h"
 #include "Platform/Core/IO/XMLDocument.h"

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "Common/ActiveErrorsPrinter.h"
-#include "Common/CErrorPatterns.h"
-#include "Common/CErrorSummary.h"
-#include "Common/ErrorSummaries.h"
-#include "Common/StateCode.h"
-#include "Common/StateCodeDecoder.h"
-#include "Common/SummaryFields.h"
+#include "Common/Summaries/ActiveErrorsPrinter.h"
+#include "Common/Patterns/CErrorPatterns.h"
+#include "Common/Summaries/CErrorSummary.h"
+#include "Common/Summaries/ErrorSummaries.h"
+#include "Common/Summaries/StateCode.h"
+#include "Common/Summaries/StateCodeDecoder.h"
+#include "Common/Summaries/SummaryFields.h"
 #include "Identifiers/Identifiers.h"
 #include "Inspect/CLiveDatabase.h"
 #include "Inspect/CommandSupport.h"

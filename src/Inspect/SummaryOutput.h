@@ -37,7 +37,7 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorSummary.h"
+#include "Common/Summaries/CErrorSummary.h"
 #include "Platform/Core/Time.h"
 
 namespace Faultwright {

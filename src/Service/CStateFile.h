@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorDatabaseView.h"
-#include "Common/CErrorState.h"
+#include "Common/View/CErrorDatabaseView.h"
+#include "Common/View/CErrorState.h"
 
 namespace Faultwright {
 

@@ -30,8 +30,8 @@
 #include <utility>
 #include <vector>
 
-#include "Common/CErrorDatabaseView.h"
-#include "Common/CErrorState.h"
+#include "Common/View/CErrorDatabaseView.h"
+#include "Common/View/CErrorState.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
 

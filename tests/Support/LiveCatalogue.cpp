@@ -8,7 +8,7 @@
 #include <climits>
 #include <stdexcept>
 
-#include "Common/CErrorPatterns.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Identifiers/Identifiers.h"
 #include "Support/SharedSegment.h"

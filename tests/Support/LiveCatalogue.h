@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorDatabaseView.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Support/TestSupport.h"
 

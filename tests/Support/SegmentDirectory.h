@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "Common/CErrorDatabaseView.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Support/TestSupport.h"
 
 namespace FaultwrightTest {

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "Common/CErrorDatabaseView.h"
+#include "Common/View/CErrorDatabaseView.h"
 
 namespace FaultwrightTest {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorPattern.h"
+#include "Common/Patterns/CErrorPattern.h"
 #include "Identifiers/CErrorKey.h"
 
 namespace Faultwright {

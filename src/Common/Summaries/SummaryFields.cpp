@@ -1,8 +1,8 @@
-#include "Common/SummaryFields.h"
+#include "Common/Summaries/SummaryFields.h"
 
 #include <string>
 
-#include "Common/TextExport.h"
+#include "Common/TextExport/TextExport.h"
 
 namespace Faultwright {
 

@@ -35,8 +35,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "Common/CErrorState.h"
-#include "Common/CErrorStateListener.h"
+#include "Common/View/CErrorState.h"
+#include "Common/View/CErrorStateListener.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Identifiers/CErrorKey.h"
 #include "Platform/Core/MonotonicTime.h"

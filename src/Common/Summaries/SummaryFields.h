@@ -9,8 +9,8 @@
 #ifndef FAULTWRIGHT_COMMON_SUMMARYFIELDS_H
 #define FAULTWRIGHT_COMMON_SUMMARYFIELDS_H
 
-#include "Common/CErrorState.h"
-#include "Common/CErrorSummary.h"
+#include "Common/View/CErrorState.h"
+#include "Common/Summaries/CErrorSummary.h"
 #include "Common/ErrorDatabase/CError.h"
 #include "Common/ErrorDatabase/CTriggerSet.h"
 #include "Identifiers/CErrorKey.h"

@@ -1,4 +1,4 @@
-#include "Common/CErrorPatterns.h"
+#include "Common/Patterns/CErrorPatterns.h"
 
 #include <algorithm>
 #include <climits>

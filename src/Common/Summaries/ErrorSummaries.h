@@ -22,10 +22,10 @@
 
 #include <vector>
 
-#include "Common/CErrorDatabaseView.h"
-#include "Common/CErrorPatterns.h"
-#include "Common/CErrorState.h"
-#include "Common/CErrorSummary.h"
+#include "Common/View/CErrorDatabaseView.h"
+#include "Common/Patterns/CErrorPatterns.h"
+#include "Common/View/CErrorState.h"
+#include "Common/Summaries/CErrorSummary.h"
 #include "Common/ErrorDatabase/CError.h"
 
 namespace Faultwright {

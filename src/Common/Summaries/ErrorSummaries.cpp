@@ -1,10 +1,10 @@
-#include "Common/ErrorSummaries.h"
+#include "Common/Summaries/ErrorSummaries.h"
 
 #include <algorithm>
 #include <string>
 
-#include "Common/StateCode.h"
-#include "Common/SummaryFields.h"
+#include "Common/Summaries/StateCode.h"
+#include "Common/Summaries/SummaryFields.h"
 #include "Identifiers/CErrorKey.h"
 
 namespace Faultwright {

@@ -6,7 +6,7 @@
 #ifndef FAULTWRIGHT_COMMON_CERRORSTATELISTENER_H
 #define FAULTWRIGHT_COMMON_CERRORSTATELISTENER_H
 
-#include "Common/CErrorState.h"
+#include "Common/View/CErrorState.h"
 
 namespace Faultwright {
 

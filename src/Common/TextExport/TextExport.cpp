@@ -1,4 +1,4 @@
-#include "Common/TextExport.h"
+#include "Common/TextExport/TextExport.h"
 
 #include <cstdio>
 

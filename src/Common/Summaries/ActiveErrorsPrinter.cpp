@@ -1,10 +1,10 @@
-#include "Common/ActiveErrorsPrinter.h"
+#include "Common/Summaries/ActiveErrorsPrinter.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "Common/StateCode.h"
+#include "Common/Summaries/StateCode.h"
 #include "Identifiers/Identifiers.h"
 
 namespace Faultwright {

@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "Common/CErrorDatabaseView.h"
-#include "Common/CErrorSummary.h"
+#include "Common/View/CErrorDatabaseView.h"
+#include "Common/Summaries/CErrorSummary.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Identifiers/CErrorKey.h"
 

@@ -1,4 +1,4 @@
-#include "Common/CErrorDatabaseView.h"
+#include "Common/View/CErrorDatabaseView.h"
 
 #include <errno.h>
 #include <sys/ipc.h>

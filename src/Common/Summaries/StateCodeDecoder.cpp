@@ -1,10 +1,10 @@
-#include "Common/StateCodeDecoder.h"
+#include "Common/Summaries/StateCodeDecoder.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "Common/StateCode.h"
-#include "Common/SummaryFields.h"
+#include "Common/Summaries/StateCode.h"
+#include "Common/Summaries/SummaryFields.h"
 #include "Identifiers/Identifiers.h"
 
 namespace Faultwright {

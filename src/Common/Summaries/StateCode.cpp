@@ -1,4 +1,4 @@
-#include "Common/StateCode.h"
+#include "Common/Summaries/StateCode.h"
 
 namespace Faultwright {
 
