@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "Support/SharedSegment.h"
 #include "../tests/Support/SyntheticCatalogue.h"
 #include "Common/View/CErrorDatabaseView.h"
+#include "Support/SharedSegment.h"
 
 using namespace Faultwright;
 

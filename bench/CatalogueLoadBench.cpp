@@ -71,17 +71,19 @@ GeneratedCatalogue Generate(int count) {
       } else if (type == 0) {
         body += "</Problem><Problem identifier=\"" + problem.second + "\">\n";
       }
-      const std::string id = std::string(kModules[file]) + ":" + subModule.second + ":" + problem.second + ":" +
-                             std::to_string(type);
-      body += "<Error identifier=\"" + std::to_string(type) +
-              "\" severity=\"Medium\" visible=\"yes\" timeout=\"5000\" shouldBeep=\"yes\">\n"
-              "  <Text type=\"problem\" text=\"The receiver reports a fault that stops guidance until it is solved.\"/>\n"
-              "  <Text type=\"solution\" text=\"Check the cable and the connectors, then turn the controller off and on.\"/>\n"
-              "  <Text type=\"shortProblem\" text=\"Receiver fault\"/>\n"
-              "  <Text type=\"title\" text=\"Receiver\"/>\n";
+      const std::string id =
+          std::string(kModules[file]) + ":" + subModule.second + ":" + problem.second + ":" + std::to_string(type);
+      body +=
+          "<Error identifier=\"" + std::to_string(type) +
+          "\" severity=\"Medium\" visible=\"yes\" timeout=\"5000\" shouldBeep=\"yes\">\n"
+          "  <Text type=\"problem\" text=\"The receiver reports a fault that stops guidance until it is solved.\"/>\n"
+          "  <Text type=\"solution\" text=\"Check the cable and the connectors, then turn the controller off and on.\"/>\n"
+          "  <Text type=\"shortProblem\" text=\"Receiver fault\"/>\n"
+          "  <Text type=\"title\" text=\"Receiver\"/>\n";
       if (n % 3 == 2) {
-        body += "  <TriggerSets><TriggerSet><Options><Option name=\"autoTrigger\" value=\"yes\"/>"
-                "<Option name=\"triggersNeeded\" value=\"1\"/></Options><Triggers>";
+        body +=
+            "  <TriggerSets><TriggerSet><Options><Option name=\"autoTrigger\" value=\"yes\"/>"
+            "<Option name=\"triggersNeeded\" value=\"1\"/></Options><Triggers>";
         for (int t = 0; t < 2; ++t) body += "<Trigger id=\"" + ids[random() % ids.size()] + "\"/>";
         body += "</Triggers></TriggerSet></TriggerSets>\n";
       }
@@ -106,7 +108,8 @@ std::string GenerateDiamondChain(int diamonds) {
   auto id = [&](int n) { return "GPS:GPS:" + problems[n / 21].second + ":" + std::to_string(n % 21); };
   std::string body = "<Module><SubModule identifier=\"GPS\">";
   for (int n = 0; n <= 3 * diamonds; ++n) {
-    if (n % 21 == 0) body += (n ? "</Problem>" : "") + std::string("<Problem identifier=\"") + problems[n / 21].second + "\">";
+    if (n % 21 == 0)
+      body += (n ? "</Problem>" : "") + std::string("<Problem identifier=\"") + problems[n / 21].second + "\">";
     body += "<Error identifier=\"" + std::to_string(n % 21) +
             "\" severity=\"Low\"><Text type=\"problem\" text=\"p\"/><Text type=\"solution\" text=\"s\"/>"
             "<Text type=\"shortProblem\" text=\"s\"/>";

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Faultwright.h"
 #include "Support/SharedSegment.h"
 
@@ -70,9 +70,7 @@ class BenchCatalogue {
 
  private:
   // Error k of the catalogue: GPS:GPS:<problem>:<type>, all distinct.
-  std::string Name(int k) const {
-    return problems_[k % problems_.size()] + ":" + std::to_string(k / problems_.size());
-  }
+  std::string Name(int k) const { return problems_[k % problems_.size()] + ":" + std::to_string(k / problems_.size()); }
   CError* Find(const std::string& name) {
     std::string::size_type colon = name.rfind(':');
     return catalogue_->FindError(emiGPS | SubModuleFromName("GPS") | ProblemFromName(name.substr(0, colon)),
@@ -108,12 +106,12 @@ class BenchCatalogue {
     }
     std::ofstream(directory_ + CErrorDatabase::kTopFileName)
         << "<Faultwright><ErrorList><Module identifier='GPS' file='Gps.xml'/></ErrorList></Faultwright>";
-    std::ofstream(directory_ + "Gps.xml") << "<Module><SubModule identifier='GPS'>" << errors
-                                          << "</SubModule></Module>";
+    std::ofstream(directory_ + "Gps.xml")
+        << "<Module><SubModule identifier='GPS'>" << errors << "</SubModule></Module>";
     std::string patterns = "<Patterns>";
     for (int p = 0; p < 100; ++p) {
-      patterns += "<pattern fixedCode='P" + std::to_string(p) + "' allowPartialMatch='yes'><e id='GPS:GPS:" +
-                  Name(p) + "'/><e id='GPS:GPS:Data:20'/></pattern>";
+      patterns += "<pattern fixedCode='P" + std::to_string(p) + "' allowPartialMatch='yes'><e id='GPS:GPS:" + Name(p) +
+                  "'/><e id='GPS:GPS:Data:20'/></pattern>";
     }
     std::ofstream(directory_ + CErrorPatterns::kFileName) << patterns << "</Patterns>";
   }

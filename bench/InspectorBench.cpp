@@ -18,13 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "Support/SharedSegment.h"
-#include "Common/View/CErrorDatabaseView.h"
 #include "Common/Patterns/CErrorPatterns.h"
 #include "Common/Summaries/ErrorSummaries.h"
-#include "Inspect/CLiveDatabase.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Identifiers/Identifiers.h"
+#include "Inspect/CLiveDatabase.h"
 #include "Inspect/SummaryOutput.h"
+#include "Support/SharedSegment.h"
 
 namespace {
 

@@ -25,9 +25,9 @@
 #include <stdlib.h>
 #include <sys/ipc.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/sem.h>
 #include <sys/shm.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -36,20 +36,20 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "Support/RawClients.h"
-#include "Support/SharedSegment.h"
-#include "Support/SyntheticCatalogue.h"
 #include "Client/CFaultwrightAPI.h"
 #include "Common/View/CErrorDatabaseView.h"
 #include "Identifiers/Identifiers.h"
+#include "Support/RawClients.h"
+#include "Support/SharedSegment.h"
+#include "Support/SyntheticCatalogue.h"
 
 extern char** environ;
 
@@ -264,7 +264,13 @@ void BM_ClientsThroughput(benchmark::State& state) {
   state.counters["notifications_per_service_cpu_second"] = notifications / (service.CpuSeconds() - cpuAtStart);
   state.counters["peak_memory_MiB"] = service.PeakMemoryMiB();
 }
-BENCHMARK(BM_ClientsThroughput)->Arg(10)->Arg(100)->Arg(1000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClientsThroughput)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 enum Hostility { kNone, kDeafCallbackClients, kSlowReader, kFlood, kDescriptorsExhausted, kBlockedOutput };
 
@@ -291,10 +297,14 @@ void BM_RaiseDelayUnder(benchmark::State& state) {
   const auto hostility = static_cast<Hostility>(state.range(0));
   // A pipe that nobody reads: the reading end is held open, never read.
   int unread = -1;
-  ServiceUnderLoad service({}, [&] {
-    if (hostility == kBlockedOutput && mkfifo("blocked", 0600) == 0) unread = open("blocked", O_RDONLY | O_NONBLOCK);
-    return kConfig;
-  }, hostility == kBlockedOutput ? "blocked" : "out");
+  ServiceUnderLoad service(
+      {},
+      [&] {
+        if (hostility == kBlockedOutput && mkfifo("blocked", 0600) == 0)
+          unread = open("blocked", O_RDONLY | O_NONBLOCK);
+        return kConfig;
+      },
+      hostility == kBlockedOutput ? "blocked" : "out");
   if (!service.Serving()) return state.SkipWithError("fwservice did not start (is port 5300 taken?)");
   const CErrorKey key(
       Faultwright::emiGPS | Faultwright::SubModuleFromName("L1 L2 Antenna") | Faultwright::ProblemFromName("Voltage"),
@@ -328,9 +338,9 @@ void BM_RaiseDelayUnder(benchmark::State& state) {
     busy = std::make_unique<BusyClient>(plain);
   }
   if (hostility == kFlood) {
-    flood = std::make_unique<FaultwrightTest::Flood>(
-        200, "d4:argsli" + std::to_string(plain.code) + "ei" + std::to_string(plain.type) +
-                 "ei0ee4:name10:RaiseError4:type6:notifye");
+    flood = std::make_unique<FaultwrightTest::Flood>(200, "d4:argsli" + std::to_string(plain.code) + "ei" +
+                                                              std::to_string(plain.type) +
+                                                              "ei0ee4:name10:RaiseError4:type6:notifye");
   }
   if (hostility == kDescriptorsExhausted) {
     const rlimit tight = {48, 48};

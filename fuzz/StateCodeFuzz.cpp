@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "Common/View/CErrorDatabaseView.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/Summaries/StateCodeDecoder.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Identifiers/Identifiers.h"
 #include "Support/FuzzDirectory.h"
 #include "Support/FuzzSupport.h"
@@ -35,10 +35,12 @@ namespace {
 using Faultwright::CErrorKey;
 using Faultwright::CErrorSummary;
 
-const char kTopFile[] = R"(<Faultwright><ErrorList><Module identifier="GPS" file="Gps.xml"/></ErrorList></Faultwright>)";
+const char kTopFile[] =
+    R"(<Faultwright><ErrorList><Module identifier="GPS" file="Gps.xml"/></ErrorList></Faultwright>)";
 
-#define FUZZ_TEXTS(name) \
-  "<Text type=\"problem\" text=\"" name " problem\"/><Text type=\"solution\" text=\"" name " solution\"/>" \
+#define FUZZ_TEXTS(name)                                                                   \
+  "<Text type=\"problem\" text=\"" name " problem\"/><Text type=\"solution\" text=\"" name \
+  " solution\"/>"                                                                          \
   "<Text type=\"shortProblem\" text=\"" name " short\"/><Text type=\"title\" text=\"" name " title\"/>"
 #define FUZZ_SET(options, triggers) \
   "<TriggerSet><Options>" options "</Options><Triggers>" triggers "</Triggers></TriggerSet>"
@@ -97,9 +99,9 @@ struct LiveCatalogue {
     shmctl(shmget(Key(), 0, 0), IPC_RMID, nullptr);
     owner->SetErrors(*catalogue);
     owner->SetEnabled(true);
-    const unsigned noData = static_cast<unsigned>(Faultwright::ModuleFromName("GPS") |
-                                                  Faultwright::SubModuleFromName("GPS") |
-                                                  Faultwright::ProblemFromName("No Data"));
+    const unsigned noData =
+        static_cast<unsigned>(Faultwright::ModuleFromName("GPS") | Faultwright::SubModuleFromName("GPS") |
+                              Faultwright::ProblemFromName("No Data"));
     for (int type : {0, 1, 2, 3, 7, 9}) owner->RaiseError(noData, type);
     owner->ClearError(noData, 7);
     FUZZ_CHECK(reader->Update(*catalogue) == Faultwright::CErrorDatabaseView::kSomeActive);

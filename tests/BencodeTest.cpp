@@ -49,7 +49,9 @@ TEST(Bencode, EncodesMessagesCanonically) {
   message.SetString(std::string("\xff\0", 2), std::string("\0:e", 3));
   BEncoderC encoder;
   encoder.Add(message);
-  const char expected[] = "d4:argsli68664ei-11ei0ee4:name10:RaiseError4:type6:notify2:\xff\0" "3:\0:ee";
+  const char expected[] =
+      "d4:argsli68664ei-11ei0ee4:name10:RaiseError4:type6:notify2:\xff\0"
+      "3:\0:ee";
   EXPECT_EQ(encoder.Bytes(), std::string(expected, sizeof expected - 1));
   EXPECT_EQ(Decode(encoder.Bytes()), std::vector<std::string>{encoder.Bytes()});
 }
@@ -70,10 +72,27 @@ TEST(Bencode, DecodesMessagesSplitAnywhere) {
 
 TEST(Bencode, RefusesMalformedInputUntilReset) {
   const char* const malformed[] = {
-      "x",          "i1e",          "le",         "3:abc",        "d3:fooe",      "di1ei2ee",
-      "d1:b0:1:a0:e", "d1:a0:1:a0:e", "d1:ai01ee", "d1:ai-0ee",    "d1:aie",       "d1:ai-e",
-      "d1:ai1-ee",  "d1:a01:xe",    "d1:a-1:xe",  "d1:ax",        "dle0:e",       "d1:ai9223372036854775808ee",
-      "d1:ai-9223372036854775809ee", "d1:ai123456789012345678901ee", "ee",
+      "x",
+      "i1e",
+      "le",
+      "3:abc",
+      "d3:fooe",
+      "di1ei2ee",
+      "d1:b0:1:a0:e",
+      "d1:a0:1:a0:e",
+      "d1:ai01ee",
+      "d1:ai-0ee",
+      "d1:aie",
+      "d1:ai-e",
+      "d1:ai1-ee",
+      "d1:a01:xe",
+      "d1:a-1:xe",
+      "d1:ax",
+      "dle0:e",
+      "d1:ai9223372036854775808ee",
+      "d1:ai-9223372036854775809ee",
+      "d1:ai123456789012345678901ee",
+      "ee",
   };
   for (const char* input : malformed) {
     EXPECT_EQ(Decode(input), std::vector<std::string>{"malformed"}) << input;
@@ -111,7 +130,8 @@ TEST(Bencode, SurvivesArbitraryBytes) {
   for (int round = 0; round < 20000; ++round) {
     std::string bytes = valid;
     if (round % 2 == 0) {
-      for (int change = random() % 4; change >= 0; --change) bytes[random() % bytes.size()] = static_cast<char>(random());
+      for (int change = random() % 4; change >= 0; --change)
+        bytes[random() % bytes.size()] = static_cast<char>(random());
     } else {
       bytes.resize(random() % 64);
       for (char& byte : bytes) byte = "dlie0123456789:-x"[random() % 17];

@@ -104,8 +104,7 @@ pid_t Child(Body body) {
 
 int Reap(pid_t pid) {
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -481,8 +480,8 @@ TEST_F(ViewTest, CountIsNeverTrustedBeyondTheTable) {
   owner.RaiseError(SyntheticCode(5), SyntheticType(5));
 
   // Another process writes a Count the table cannot hold.
-  auto* segment = static_cast<CErrorDatabaseView::Segment*>(
-      shmat(shmget(ftok(".", CErrorDatabaseView::kKeyId), 0, 0), nullptr, 0));
+  auto* segment =
+      static_cast<CErrorDatabaseView::Segment*>(shmat(shmget(ftok(".", CErrorDatabaseView::kKeyId), 0, 0), nullptr, 0));
   ASSERT_NE(segment, reinterpret_cast<void*>(-1));
   for (int count : {1 << 30, -7}) {
     segment->header.Count = count;
@@ -563,7 +562,8 @@ TEST_F(ViewTest, ReadersUnderStressAgreeAndNeverSeeTornEntries) {
   const Clock::time_point start = Clock::now();
   while ((looking < readerCount || Milliseconds(start) < 2000) && Milliseconds(start) < 60000) {
     const int n = static_cast<int>(random() % size);
-    active[n] ? owner.ClearError(SyntheticCode(n), SyntheticType(n)) : owner.RaiseError(SyntheticCode(n), SyntheticType(n));
+    active[n] ? owner.ClearError(SyntheticCode(n), SyntheticType(n))
+              : owner.RaiseError(SyntheticCode(n), SyntheticType(n));
     active[n] = !active[n];
     if (busy.HasInput()) looking += !busy.Receive().empty();
   }

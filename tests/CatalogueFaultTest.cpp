@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Support/SegmentDirectory.h"
 #include "Support/TestSupport.h"
 
@@ -22,7 +22,8 @@ using FaultwrightTest::ReadFile;
 using FaultwrightTest::SegmentDirectory;
 using FaultwrightTest::TempDirectory;
 
-const char kTexts[] = R"(<Text type="problem" text="p"/><Text type="solution" text="s"/><Text type="shortProblem" text="sp"/>)";
+const char kTexts[] =
+    R"(<Text type="problem" text="p"/><Text type="solution" text="s"/><Text type="shortProblem" text="sp"/>)";
 
 std::string TopFile(const std::string& modules) {
   return "<Faultwright><ErrorList>" + modules + "</ErrorList></Faultwright>";
@@ -31,8 +32,10 @@ std::string TopFile(const std::string& modules) {
 TEST(CatalogueFault, ModuleFileThatIsNoRegularFile) {
   TempDirectory directory;
   ASSERT_EQ(mkfifo((directory.Path() + "pipe").c_str(), 0600), 0);
-  directory.Write("Spray.xml", std::string("<Module><SubModule identifier=\"Treatments\"><Problem identifier=\"Processing Failure\">"
-                                           "<Error identifier=\"11\" severity=\"High\">") + kTexts + "</Error></Problem></SubModule></Module>");
+  directory.Write("Spray.xml",
+                  std::string("<Module><SubModule identifier=\"Treatments\"><Problem identifier=\"Processing Failure\">"
+                              "<Error identifier=\"11\" severity=\"High\">") +
+                      kTexts + "</Error></Problem></SubModule></Module>");
   // No file attribute names the directory itself; a pipe would block a reader.
   directory.Write(CErrorDatabase::kTopFileName,
                   TopFile(R"(<Module identifier="GPS"/><Module identifier="CAN" file="pipe"/>)"
@@ -57,7 +60,8 @@ TEST(CatalogueFault, TenThousandErrorsInOneChain) {
   std::vector<std::string> ids;
   for (size_t s = 0; s < 10; ++s) {
     for (size_t p = 0; p < 50; ++p) {
-      for (int type = 0; type < 20; ++type) ids.push_back(subModules[s] + ":" + problems[p] + ":" + std::to_string(type));
+      for (int type = 0; type < 20; ++type)
+        ids.push_back(subModules[s] + ":" + problems[p] + ":" + std::to_string(type));
     }
   }
   std::string module = "<Module>";
@@ -67,8 +71,10 @@ TEST(CatalogueFault, TenThousandErrorsInOneChain) {
               ids[i].substr(colon + 1, last - colon - 1) + "\"><Error identifier=\"" + ids[i].substr(last + 1) +
               "\" severity=\"Low\">" + kTexts;
     if (i + 1 < ids.size()) {
-      module += "<TriggerSets><TriggerSet><Options><Option name=\"autoTrigger\" value=\"yes\"/></Options>"
-                "<Triggers><Trigger id=\"GPS:" + ids[i + 1] + "\"/></Triggers></TriggerSet></TriggerSets>";
+      module +=
+          "<TriggerSets><TriggerSet><Options><Option name=\"autoTrigger\" value=\"yes\"/></Options>"
+          "<Triggers><Trigger id=\"GPS:" +
+          ids[i + 1] + "\"/></Triggers></TriggerSet></TriggerSets>";
     }
     module += "</Error></Problem></SubModule>";
   }
@@ -128,13 +134,16 @@ TEST(CatalogueFault, TextsOfOneMebibyte) {
   const std::string solution(1 << 20, 's');
   SegmentDirectory here;
   TempDirectory configuration;
-  configuration.Write("Spray.xml", "<Module><SubModule identifier=\"Treatments\"><Problem identifier=\"Processing Failure\">"
-                                   "<Error identifier=\"11\" severity=\"High\"><Text type=\"problem\" text=\"" + problem +
-                                   "\"/><Text type=\"solution\" text=\"" + solution + "\"/><Text type=\"shortProblem\" "
-                                   "text=\"sp\"/></Error></Problem></SubModule></Module>");
+  configuration.Write("Spray.xml",
+                      "<Module><SubModule identifier=\"Treatments\"><Problem identifier=\"Processing Failure\">"
+                      "<Error identifier=\"11\" severity=\"High\"><Text type=\"problem\" text=\"" +
+                          problem + "\"/><Text type=\"solution\" text=\"" + solution +
+                          "\"/><Text type=\"shortProblem\" "
+                          "text=\"sp\"/></Error></Problem></SubModule></Module>");
   configuration.Write(CErrorDatabase::kTopFileName, TopFile(R"(<Module identifier="Spray" file="Spray.xml"/>)"));
-  configuration.Write(CErrorPatterns::kFileName, "<Patterns><pattern fixedCode=\"" + std::string(1 << 20, 'F') +
-                                           "\"><e id=\"Spray:Treatments:Processing Failure:11\"/></pattern></Patterns>");
+  configuration.Write(CErrorPatterns::kFileName,
+                      "<Patterns><pattern fixedCode=\"" + std::string(1 << 20, 'F') +
+                          "\"><e id=\"Spray:Treatments:Processing Failure:11\"/></pattern></Patterns>");
   CErrorDatabase catalogue(configuration.Path());
   CErrorPatterns patterns(configuration.Path());
   ASSERT_EQ(catalogue.Errors().size(), 1u);

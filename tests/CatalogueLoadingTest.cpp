@@ -90,17 +90,18 @@ TEST(CatalogueLoadingTest, AttributesTakeOverridesDefaultsAndNumbersLikeStrtol) 
   TempDirectory directory;
   std::unique_ptr<CErrorDatabase> catalogue;
   std::string errors =
-      ErrorElement("0", "override", "severity=\"Low\" qd570:severity=\"Critical\" timeout=\"30\" fullScreen=\"yes\" "
-                                    "qd570:fullScreen=\"no\" visible=\"Yes\"") +
-      ErrorElement("1", "plain", "severity=\"High\" visible=\"yes\" fullScreen=\"yes\" forceShutdown=\"yes\" "
-                                 "includeServiceNumber=\"yes\" shouldBeep=\"yes\" shouldBeepIfGuiding=\"yes\"") +
+      ErrorElement("0", "override",
+                   "severity=\"Low\" qd570:severity=\"Critical\" timeout=\"30\" fullScreen=\"yes\" "
+                   "qd570:fullScreen=\"no\" visible=\"Yes\"") +
+      ErrorElement("1", "plain",
+                   "severity=\"High\" visible=\"yes\" fullScreen=\"yes\" forceShutdown=\"yes\" "
+                   "includeServiceNumber=\"yes\" shouldBeep=\"yes\" shouldBeepIfGuiding=\"yes\"") +
       ErrorElement("2", "letters", "severity=\"Low\" timeout=\"15 seconds\" qd570:visible=\"yes\" visible=\"no\"") +
       ErrorElement("3", "signed", "severity=\"Low\" qd570:timeout=\"  -7\" timeout=\"30\"") +
       ErrorElement("4", "huge", "severity=\"Low\" timeout=\"99999999999\"") +
       ErrorElement("5", "tiny", "severity=\"Low\" timeout=\"-99999999999\"") +
       ErrorElement("6", "no digits", "severity=\"Low\" timeout=\"x1\"") +
-      ErrorElement("AbnormalUpdateRate", "named type") +
-      ErrorElement("twenty-two", "unknown type") +
+      ErrorElement("AbnormalUpdateRate", "named type") + ErrorElement("twenty-two", "unknown type") +
       ErrorElement("7", "empty override", "severity=\"Low\" qd570:severity=\"\"");
   std::string stderrText = LoadErrors(directory, errors, catalogue);
   ASSERT_EQ(catalogue->Errors().size(), 9u);
@@ -215,15 +216,15 @@ TEST(CatalogueLoadingTest, TriggersLinkBothWaysAcrossFilesAndOptionsApplyInOrder
 TEST(CatalogueLoadingTest, DuplicatesStayInTheListAndTheLaterIsFound) {
   TempDirectory directory;
   directory.Write(CErrorDatabase::kTopFileName, TopFile({{"GPS", "Gps.xml"}, {"GPS", "Gps.xml"}}));
-  directory.Write("Gps.xml", ModuleFile("GPS", "Data", ErrorElement("3", "a") + ErrorElement("4", "b") +
-                                                           ErrorElement("3", "c")));
+  directory.Write("Gps.xml",
+                  ModuleFile("GPS", "Data", ErrorElement("3", "a") + ErrorElement("4", "b") + ErrorElement("3", "c")));
   CErrorDatabase catalogue(directory.Path());
   ASSERT_EQ(catalogue.Errors().size(), 6u);
   EXPECT_EQ(catalogue.IndexedErrors().size(), 2u);
   EXPECT_EQ(catalogue.FindError(kGpsData, 3), &catalogue.Errors()[5]);
   EXPECT_EQ(catalogue.FindError(kGpsData, 4), &catalogue.Errors()[4]);
-  EXPECT_EQ(catalogue.IndexedErrors(), (std::vector<CError*>{catalogue.FindError(kGpsData, 3),
-                                                            catalogue.FindError(kGpsData, 4)}));
+  EXPECT_EQ(catalogue.IndexedErrors(),
+            (std::vector<CError*>{catalogue.FindError(kGpsData, 3), catalogue.FindError(kGpsData, 4)}));
   EXPECT_TRUE(catalogue.LoadProblems().empty());
 }
 
@@ -256,23 +257,22 @@ TEST(CatalogueLoadingTest, EveryFaultIsReportedAndOnlyItsElementSkipped) {
                                   "<Trigger id=\"Gps:GPS:Data:4\"/><Trigger id=\"GPS:Gps:Data:4\"/>"
                                   "<Trigger id=\"GPS:GPS:data:4\"/><Trig/><Trigger id=\"GPS:GPS:Data:4\"/>"
                                   "</Triggers></TriggerSet><NotASet/></TriggerSets>");
-  directory.Write(
-      "Gps.xml",
-      "<Module><Sub/><SubModule identifier=\"Nope\">" + ErrorElement("1", "lost with its submodule") +
-          "</SubModule><SubModule identifier=\"GPS\"><Prob/><Problem identifier=\"Nope\">" +
-          ErrorElement("1", "lost with its problem") + "</Problem><Problem identifier=\"Data\"><Err/>" + good +
-          ErrorElement("4", "target") + ErrorElement("", "no identifier") +
-          "<Error identifier=\"5\"><Text type=\"problem\" text=\"p\"/></Error>" +
-          ErrorElement("6", "bad child", "severity=\"Low\"", "<Note/>") +
-          ErrorElement("7", "untyped text", "severity=\"Low\"", "<Text text=\"t\"/>") +
-          ErrorElement("8", "empty text", "severity=\"Low\"", "<Text type=\"title\" text=\"\"/>") +
-          "<Error identifier=\"9\" severity=\"Low\"><Text type=\"solution\" text=\"s\"/>"
-          "<Text type=\"shortProblem\" text=\"s\"/></Error>"
-          "<Error identifier=\"10\" severity=\"Low\"><Text type=\"problem\" text=\"p\"/>"
-          "<Text type=\"shortProblem\" text=\"s\"/></Error>"
-          "<Error identifier=\"11\" severity=\"Low\"><Text type=\"problem\" text=\"p\"/>"
-          "<Text type=\"solution\" text=\"s\"/></Error>"
-          "</Problem></SubModule></Module>");
+  directory.Write("Gps.xml",
+                  "<Module><Sub/><SubModule identifier=\"Nope\">" + ErrorElement("1", "lost with its submodule") +
+                      "</SubModule><SubModule identifier=\"GPS\"><Prob/><Problem identifier=\"Nope\">" +
+                      ErrorElement("1", "lost with its problem") + "</Problem><Problem identifier=\"Data\"><Err/>" +
+                      good + ErrorElement("4", "target") + ErrorElement("", "no identifier") +
+                      "<Error identifier=\"5\"><Text type=\"problem\" text=\"p\"/></Error>" +
+                      ErrorElement("6", "bad child", "severity=\"Low\"", "<Note/>") +
+                      ErrorElement("7", "untyped text", "severity=\"Low\"", "<Text text=\"t\"/>") +
+                      ErrorElement("8", "empty text", "severity=\"Low\"", "<Text type=\"title\" text=\"\"/>") +
+                      "<Error identifier=\"9\" severity=\"Low\"><Text type=\"solution\" text=\"s\"/>"
+                      "<Text type=\"shortProblem\" text=\"s\"/></Error>"
+                      "<Error identifier=\"10\" severity=\"Low\"><Text type=\"problem\" text=\"p\"/>"
+                      "<Text type=\"shortProblem\" text=\"s\"/></Error>"
+                      "<Error identifier=\"11\" severity=\"Low\"><Text type=\"problem\" text=\"p\"/>"
+                      "<Text type=\"solution\" text=\"s\"/></Error>"
+                      "</Problem></SubModule></Module>");
   testing::internal::CaptureStderr();
   CErrorDatabase catalogue(dir);
   std::string stderrText = testing::internal::GetCapturedStderr();
@@ -317,10 +317,11 @@ TEST(CatalogueLoadingTest, EveryFaultIsReportedAndOnlyItsElementSkipped) {
   // A file that is not well-formed is placed like every other fault.
   const std::string afterSound = ":" + std::to_string(1 + std::count(sound.begin(), sound.end(), '\n')) + ":" +
                                  std::to_string(sound.size() - sound.rfind('\n'));
-  for (const std::string& placed : {dir + "Broken.xml:2:28: Module \"Base\": Start-end tags mismatch",
-                                    dir + "Trailing.xml" + afterSound + ": Module \"NMEA\": text outside the document element",
-                                    dir + "Twice.xml" + afterSound + ": Module \"Spray\": second document element",
-                                    dir + "Twin.xml:2:2: Module \"NTrip\": attribute \"identifier\" given twice"}) {
+  for (const std::string& placed :
+       {dir + "Broken.xml:2:28: Module \"Base\": Start-end tags mismatch",
+        dir + "Trailing.xml" + afterSound + ": Module \"NMEA\": text outside the document element",
+        dir + "Twice.xml" + afterSound + ": Module \"Spray\": second document element",
+        dir + "Twin.xml:2:2: Module \"NTrip\": attribute \"identifier\" given twice"}) {
     EXPECT_NE(std::find(catalogue.LoadProblems().begin(), catalogue.LoadProblems().end(), placed),
               catalogue.LoadProblems().end())
         << placed;

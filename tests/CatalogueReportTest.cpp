@@ -45,16 +45,15 @@ TEST(CatalogueReportTest, TreesShowRootsWithTheirTriggerSets) {
   directory.Write(CErrorDatabase::kTopFileName, TopFile({{"GPS", "Gps.xml"}}));
   directory.Write(
       "Gps.xml",
-      ModuleFile("GPS",
-                 {{"Speed", ErrorElement("1", "Text of E1", "severity=\"Low\" visible=\"yes\"",
-                                         Triggers({{"autoTrigger", "yes"}, {"triggersNeeded", "2"}},
-                                                  {"GPS:GPS:Data:3", "GPS:GPS:Heading:5"}))},
-                  {"Data", ErrorElement("3", "Text of E2", "severity=\"Low\"",
-                                        Triggers({{"errorLinking", "shallow"}, {"titleSource", "trigger"}},
-                                                 {"GPS:GPS:Power:0"}))},
-                  {"Power", ErrorElement("0", "Text of E3")},
-                  {"Heading", ErrorElement("5", "Text of E4")},
-                  {"Distance", ErrorElement("-2", "Alone", "severity=\"Low\"")}}));
+      ModuleFile("GPS", {{"Speed", ErrorElement("1", "Text of E1", "severity=\"Low\" visible=\"yes\"",
+                                                Triggers({{"autoTrigger", "yes"}, {"triggersNeeded", "2"}},
+                                                         {"GPS:GPS:Data:3", "GPS:GPS:Heading:5"}))},
+                         {"Data", ErrorElement("3", "Text of E2", "severity=\"Low\"",
+                                               Triggers({{"errorLinking", "shallow"}, {"titleSource", "trigger"}},
+                                                        {"GPS:GPS:Power:0"}))},
+                         {"Power", ErrorElement("0", "Text of E3")},
+                         {"Heading", ErrorElement("5", "Text of E4")},
+                         {"Distance", ErrorElement("-2", "Alone", "severity=\"Low\"")}}));
   Report report = Print(directory.Path());
   EXPECT_EQ(report.tree,
             "GPS:GPS:Speed:1  (4) [Text of E1] visible\n"
@@ -84,8 +83,8 @@ TEST(CatalogueReportTest, LinkingModesIndentsEmptySetsAndCyclesPrintFinitely) {
   std::string sets0 = TriggerSetsElement({{{{"autoTrigger", "no"}, {"triggersNeeded", "5"}}, {}},
                                           {{{"errorLinking", "verbose"}}, {"GPS:GPS:Data:1"}},
                                           {{{"errorLinking", "shallow"}, {"autoTrigger", "yes"}}, {"GPS:GPS:Data:2"}}});
-  std::string sets2 = TriggerSetsElement({{{{"errorLinking", "shallow"}}, {"GPS:GPS:Data:3"}},
-                                          {{{"errorLinking", "childOnly"}}, {"GPS:GPS:Data:4"}}});
+  std::string sets2 = TriggerSetsElement(
+      {{{{"errorLinking", "shallow"}}, {"GPS:GPS:Data:3"}}, {{{"errorLinking", "childOnly"}}, {"GPS:GPS:Data:4"}}});
   directory.Write("Gps.xml",
                   ModuleFile("GPS", "Data",
                              ErrorElement("0", "root", "severity=\"Low\"", sets0) + ErrorElement("1", "one") +

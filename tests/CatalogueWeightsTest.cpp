@@ -22,7 +22,8 @@ std::string Id(int n) { return std::string("GPS:GPS:") + kProblems[n / 21] + ":"
 
 // Writes a catalogue whose error n has the trigger sets sets[n] (no
 // TriggerSets element at all when sets[n] is empty) and loads it.
-std::unique_ptr<CErrorDatabase> Load(const TempDirectory& directory, const std::vector<std::vector<TriggerSetSpec>>& sets,
+std::unique_ptr<CErrorDatabase> Load(const TempDirectory& directory,
+                                     const std::vector<std::vector<TriggerSetSpec>>& sets,
                                      std::string* stderrText = nullptr) {
   std::vector<std::pair<std::string, std::string>> problems;
   for (size_t n = 0; n < sets.size(); ++n) {
@@ -73,12 +74,9 @@ TEST(CatalogueWeightsTest, WeightsAddUpTheTriggersAndSkipTheEmptySetCorner) {
   TempDirectory directory;
   // 0: X, no sets. 1: Y triggered by X. 2: Z triggered by X and Y.
   // 3: a set without triggers. 4: triggered only by 3. 5: triggered by 4 and X.
-  auto catalogue = Load(directory, {{},
-                                    {{{}, {Id(0)}}},
-                                    {{{}, {Id(0), Id(1)}}},
-                                    {{{}, {}}},
-                                    {{{}, {Id(3)}}},
-                                    {{{}, {Id(4)}}, {{}, {Id(0)}}}});
+  auto catalogue =
+      Load(directory,
+           {{}, {{{}, {Id(0)}}}, {{{}, {Id(0), Id(1)}}}, {{{}, {}}}, {{{}, {Id(3)}}}, {{{}, {Id(4)}}, {{}, {Id(0)}}}});
   EXPECT_EQ(WeightOf(*catalogue, 0), 1);
   EXPECT_EQ(WeightOf(*catalogue, 1), 2);
   EXPECT_EQ(WeightOf(*catalogue, 2), 4);
@@ -138,9 +136,9 @@ TEST(CatalogueWeightsTest, CyclesAreReportedAndKeepFiniteWeights) {
   std::string stderrText;
   // 0 starts; 1 and 2 trigger each other and 1 is also triggered by 0; 3 sits
   // above the cycle. 4 and 5 form a cycle that nothing reaches.
-  auto catalogue = Load(directory,
-                        {{}, {{{}, {Id(0), Id(2)}}}, {{{}, {Id(1)}}}, {{{}, {Id(2)}}}, {{{}, {Id(5)}}}, {{{}, {Id(4)}}}},
-                        &stderrText);
+  auto catalogue =
+      Load(directory, {{}, {{{}, {Id(0), Id(2)}}}, {{{}, {Id(1)}}}, {{{}, {Id(2)}}}, {{{}, {Id(5)}}}, {{{}, {Id(4)}}}},
+           &stderrText);
   const std::string file = directory.Path() + "Gps.xml: ";
   std::vector<std::string> expected = {
       file + "Error \"GPS:GPS:Data:2\": Trigger \"GPS:GPS:Data:1\": closes a cycle of trigger references",

@@ -42,7 +42,8 @@ TEST(CoreLibraryTest, MonotonicTimersRunOut) {
 TEST(CoreLibraryTest, DocumentsYieldElementsAndTellAbsentFromEmptyAttributes) {
   FaultwrightTest::TempDirectory directory;
   std::string path = directory.Write(
-      "a.xml", "<?xml version=\"1.0\"?><!-- c --><Top><A x=\"\" qd570:y=\"2\"/>text<!-- c --><B/><?pi?><A x=\"1\"/></Top>");
+      "a.xml",
+      "<?xml version=\"1.0\"?><!-- c --><Top><A x=\"\" qd570:y=\"2\"/>text<!-- c --><B/><?pi?><A x=\"1\"/></Top>");
   XMLDocument document;
   ASSERT_TRUE(document.Parse(path));
   std::optional<XMLNode> top = document.RootNode().Child("Top");

@@ -85,7 +85,8 @@ TEST(DocumentationExamplesPortTest, EveryExampleWorksAsWrittenAgainstTheSampleCo
   for (const std::vector<std::string>& example : examples) {
     if (example[0] != "fwservice") continue;
     ASSERT_FALSE(service) << "one service example is expected";
-    service = std::make_unique<ServiceProcess>(std::vector<std::string>(example.begin() + 1, example.end()), work.Path());
+    service =
+        std::make_unique<ServiceProcess>(std::vector<std::string>(example.begin() + 1, example.end()), work.Path());
   }
   ASSERT_TRUE(service && service->Serving()) << (service ? service->Err() : "no fwservice example");
 
@@ -113,7 +114,8 @@ TEST(DocumentationExamplesPortTest, EveryExampleWorksAsWrittenAgainstTheSampleCo
     // It reached the service, which knows the error.
     EXPECT_TRUE(service->WaitUntil([&] { return CountOf(service->Out(), "\n") > heard; })) << shown;
     EXPECT_FALSE(service->WaitUntil([&] { return CountOf(service->Err(), "not in the catalogue") != 0; }, 200))
-        << shown << "\n" << service->Err();
+        << shown << "\n"
+        << service->Err();
   }
   EXPECT_GE(run, 6u);
   EXPECT_EQ(service->Stop(SIGTERM), 0);

@@ -223,7 +223,10 @@ TEST(TopLevelErrors, AgreesWithRepeatedSweepsOnRandomCatalogues) {
       std::vector<CError*> changedActive, changedInactive;
       for (int n = 0; n < size; ++n) {
         if (random() % 3 != 0) continue;
-        if (random() % 2 == 0) catalogue.Raise(n, true); else catalogue.Clear(n, true);
+        if (random() % 2 == 0)
+          catalogue.Raise(n, true);
+        else
+          catalogue.Clear(n, true);
       }
       std::vector<CError*> active;
       for (CError* error : database.IndexedErrors()) {

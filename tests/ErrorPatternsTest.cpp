@@ -13,9 +13,9 @@ namespace {
 
 using FaultwrightTest::TempDirectory;
 
-const CErrorKey kData(0x010C0C, 3);    // GPS:GPS:Data:3
-const CErrorKey kNoData(0x010C1B, 3);  // GPS:GPS:No Data:3
-const CErrorKey kVoltage(0x020339, 4); // CAN:Bus:Voltage:4
+const CErrorKey kData(0x010C0C, 3);     // GPS:GPS:Data:3
+const CErrorKey kNoData(0x010C1B, 3);   // GPS:GPS:No Data:3
+const CErrorKey kVoltage(0x020339, 4);  // CAN:Bus:Voltage:4
 
 CErrorPatterns LoadPatterns(const TempDirectory& directory, const std::string& patterns) {
   directory.Write(CErrorPatterns::kFileName, "<Patterns>" + patterns + "</Patterns>");
@@ -27,9 +27,9 @@ TEST(ErrorPatterns, MissingOrMalformedFileGivesEmptyTable) {
   EXPECT_TRUE(CErrorPatterns(directory.Path()).Patterns().empty());
   EXPECT_EQ(CErrorPatterns(directory.Path()).GetFixedCode({}), "");
 
-  for (const char* malformed : {"<Patterns><pattern fixedCode='P1'/>",
-                                "<Patterns><pattern fixedCode='P1' fixedCode='P2'/></Patterns>",
-                                "<Patterns><pattern fixedCode='P1'/></Patterns><Patterns/>"}) {
+  for (const char* malformed :
+       {"<Patterns><pattern fixedCode='P1'/>", "<Patterns><pattern fixedCode='P1' fixedCode='P2'/></Patterns>",
+        "<Patterns><pattern fixedCode='P1'/></Patterns><Patterns/>"}) {
     directory.Write(CErrorPatterns::kFileName, malformed);
     EXPECT_TRUE(CErrorPatterns(directory.Path()).Patterns().empty()) << malformed;
   }
@@ -46,21 +46,22 @@ TEST(ErrorPatterns, MissingOrMalformedFileGivesEmptyTable) {
 
 TEST(ErrorPatterns, LoadingReadsCodesFlagsAndReferences) {
   TempDirectory directory;
-  CErrorPatterns table = LoadPatterns(directory,
-      "<pattern fixedCode='A' allowPartialMatch='yes'/>"
-      "<pattern fixedCode='B' allowPartialMatch='Yes'/>"
-      "<pattern fixedCode='C' allowPartialMatch='true'/>"
-      "<pattern fixedCode='D' allowPartialMatch='1'/>"
-      "<pattern fixedCode=''/><pattern/>"
-      "<Pattern fixedCode='ignored'/><error fixedCode='ignored'/>"
-      "<pattern fixedCode='  '>"
-      "  <error id='GPS:GPS:No Data:3'/><anything id='GPS:GPS:Data:3'/><e id='GPS:GPS:Data:3'/>"
-      "  <e id='GPS:GPS:3'/><e id='GPS:GPS:Data:3:4'/><e/><e id='GPS:Gps:Data:3'/>"
-      "</pattern>"
-      "<pattern fixedCode='types'>"
-      "  <e id='GPS:GPS:Data:12abc'/><e id='GPS:GPS:Data:abc'/><e id='GPS:GPS:Data:-1'/>"
-      "  <e id='GPS:GPS:Data:VoltageAboveNormalOrShortedHigh'/><e id='GPS:GPS:Data:99999999999'/>"
-      "</pattern>");
+  CErrorPatterns table =
+      LoadPatterns(directory,
+                   "<pattern fixedCode='A' allowPartialMatch='yes'/>"
+                   "<pattern fixedCode='B' allowPartialMatch='Yes'/>"
+                   "<pattern fixedCode='C' allowPartialMatch='true'/>"
+                   "<pattern fixedCode='D' allowPartialMatch='1'/>"
+                   "<pattern fixedCode=''/><pattern/>"
+                   "<Pattern fixedCode='ignored'/><error fixedCode='ignored'/>"
+                   "<pattern fixedCode='  '>"
+                   "  <error id='GPS:GPS:No Data:3'/><anything id='GPS:GPS:Data:3'/><e id='GPS:GPS:Data:3'/>"
+                   "  <e id='GPS:GPS:3'/><e id='GPS:GPS:Data:3:4'/><e/><e id='GPS:Gps:Data:3'/>"
+                   "</pattern>"
+                   "<pattern fixedCode='types'>"
+                   "  <e id='GPS:GPS:Data:12abc'/><e id='GPS:GPS:Data:abc'/><e id='GPS:GPS:Data:-1'/>"
+                   "  <e id='GPS:GPS:Data:VoltageAboveNormalOrShortedHigh'/><e id='GPS:GPS:Data:99999999999'/>"
+                   "</pattern>");
   const std::vector<CErrorPattern>& patterns = table.Patterns();
   ASSERT_EQ(patterns.size(), 6u);
   EXPECT_EQ(patterns[0].fixedCode, "A");
@@ -69,8 +70,7 @@ TEST(ErrorPatterns, LoadingReadsCodesFlagsAndReferences) {
 
   // Blanks are a fixed code; keys sorted, duplicates kept, unknown names give -1.
   EXPECT_EQ(patterns[4].fixedCode, "  ");
-  EXPECT_EQ(patterns[4].errorKeys,
-            (std::vector<CErrorKey>{CErrorKey(-1, 3), kData, kData, kNoData}));
+  EXPECT_EQ(patterns[4].errorKeys, (std::vector<CErrorKey>{CErrorKey(-1, 3), kData, kData, kNoData}));
 
   EXPECT_EQ(patterns[5].errorKeys,
             (std::vector<CErrorKey>{CErrorKey(0x010C0C, -1), CErrorKey(0x010C0C, 0), CErrorKey(0x010C0C, 0),
@@ -79,14 +79,15 @@ TEST(ErrorPatterns, LoadingReadsCodesFlagsAndReferences) {
 
 TEST(ErrorPatterns, ExactAndPartialMatching) {
   TempDirectory directory;
-  CErrorPatterns table = LoadPatterns(directory,
-      "<pattern fixedCode='pair'><e id='GPS:GPS:No Data:3'/><e id='GPS:GPS:Data:3'/></pattern>"
-      "<pattern fixedCode='data'><e id='GPS:GPS:Data:3'/></pattern>"
-      "<pattern fixedCode='data twice'><e id='GPS:GPS:Data:3'/><e id='GPS:GPS:Data:3'/></pattern>"
-      "<pattern fixedCode='voltage or more' allowPartialMatch='yes'>"
-      "  <e id='CAN:Bus:Voltage:4'/><e id='CAN:Bus:Voltage:4'/></pattern>"
-      "<pattern fixedCode='unknown' allowPartialMatch='yes'><e id='GPS:GPS:Datum:3'/></pattern>"
-      "<pattern fixedCode='nothing'/>");
+  CErrorPatterns table =
+      LoadPatterns(directory,
+                   "<pattern fixedCode='pair'><e id='GPS:GPS:No Data:3'/><e id='GPS:GPS:Data:3'/></pattern>"
+                   "<pattern fixedCode='data'><e id='GPS:GPS:Data:3'/></pattern>"
+                   "<pattern fixedCode='data twice'><e id='GPS:GPS:Data:3'/><e id='GPS:GPS:Data:3'/></pattern>"
+                   "<pattern fixedCode='voltage or more' allowPartialMatch='yes'>"
+                   "  <e id='CAN:Bus:Voltage:4'/><e id='CAN:Bus:Voltage:4'/></pattern>"
+                   "<pattern fixedCode='unknown' allowPartialMatch='yes'><e id='GPS:GPS:Datum:3'/></pattern>"
+                   "<pattern fixedCode='nothing'/>");
   EXPECT_EQ(table.GetFixedCode({kData, kNoData}), "pair");
   EXPECT_EQ(table.GetFixedCode({kData}), "data");
   EXPECT_EQ(table.GetFixedCode({kData, kData}), "data twice");
@@ -101,11 +102,12 @@ TEST(ErrorPatterns, ExactAndPartialMatching) {
 
 TEST(ErrorPatterns, FirstMatchingPatternInFileOrderWins) {
   TempDirectory directory;
-  CErrorPatterns table = LoadPatterns(directory,
-      "<pattern fixedCode='any data' allowPartialMatch='yes'><e id='GPS:GPS:Data:3'/></pattern>"
-      "<pattern fixedCode='exact'><e id='GPS:GPS:Data:3'/><e id='GPS:GPS:No Data:3'/></pattern>"
-      "<pattern fixedCode='same again'><e id='GPS:GPS:No Data:3'/><e id='GPS:GPS:Data:3'/></pattern>"
-      "<pattern fixedCode='everything' allowPartialMatch='yes'/>");
+  CErrorPatterns table =
+      LoadPatterns(directory,
+                   "<pattern fixedCode='any data' allowPartialMatch='yes'><e id='GPS:GPS:Data:3'/></pattern>"
+                   "<pattern fixedCode='exact'><e id='GPS:GPS:Data:3'/><e id='GPS:GPS:No Data:3'/></pattern>"
+                   "<pattern fixedCode='same again'><e id='GPS:GPS:No Data:3'/><e id='GPS:GPS:Data:3'/></pattern>"
+                   "<pattern fixedCode='everything' allowPartialMatch='yes'/>");
   EXPECT_EQ(table.GetFixedCode({kNoData, kData}), "any data");
   EXPECT_EQ(table.GetFixedCode({kNoData}), "everything");
   EXPECT_EQ(table.GetFixedCode({}), "everything");

@@ -9,8 +9,8 @@ using namespace Faultwright;
 namespace {
 
 CError MakeError(CErrorDatabase& database, EProblemIdentifier problem) {
-  return CError(database, emiCAN, static_cast<ESubModuleIdentifier>(0x0300), problem, eptVoltageAboveNormalOrShortedHigh,
-                eesHigh, true, false, true, false, true, false, 0);
+  return CError(database, emiCAN, static_cast<ESubModuleIdentifier>(0x0300), problem,
+                eptVoltageAboveNormalOrShortedHigh, eesHigh, true, false, true, false, true, false, 0);
 }
 
 }  // namespace

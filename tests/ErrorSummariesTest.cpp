@@ -23,8 +23,8 @@ CErrorSummary SummaryOf(LiveCatalogue& live, const std::string& name, bool useTe
 }
 
 TEST(ErrorSummaries, WorkedStateCodesIndexAndTriggerBits) {
-  LiveCatalogue live(ErrorXml("A Not Set:0", "visible='yes' forceShutdown='yes'") + ErrorXml("B Not Set:0") + ErrorXml("Calibration:0") +
-                         ErrorXml("Checksum:0") + ErrorXml("Crash:0") +
+  LiveCatalogue live(ErrorXml("A Not Set:0", "visible='yes' forceShutdown='yes'") + ErrorXml("B Not Set:0") +
+                         ErrorXml("Calibration:0") + ErrorXml("Checksum:0") + ErrorXml("Crash:0") +
                          ErrorXml("Data:3", "", TriggerSetXml({}, {"B Not Set:0", "Calibration:0", "Checksum:0"})),
                      "<pattern fixedCode='DATA ALONE'><e id='GPS:GPS:Data:3'/></pattern>");
   live.Raise({"A Not Set:0", "Data:3"});
@@ -66,8 +66,7 @@ TEST(ErrorSummaries, WorkedStateCodesIndexAndTriggerBits) {
 TEST(ErrorSummaries, DeepVerboseAndChildOnlyLinks) {
   LiveCatalogue live(
       ErrorXml("Framing:1", "shouldBeepIfGuiding='yes'") +
-          ErrorXml("Crash:1", "", TriggerSetXml({"errorLinking=childOnly"}, {"Framing:1"})) +
-          ErrorXml("Heading:1") +
+          ErrorXml("Crash:1", "", TriggerSetXml({"errorLinking=childOnly"}, {"Framing:1"})) + ErrorXml("Heading:1") +
           ErrorXml("Data:3", "",
                    TriggerSetXml({}, {"Crash:1"}) + TriggerSetXml({"errorLinking=verbose"}, {"Heading:1"})),
       "<pattern fixedCode='PART' allowPartialMatch='yes'><e id='GPS:GPS:Framing:1'/></pattern>");
@@ -104,11 +103,10 @@ TEST(ErrorSummaries, ShallowLinkReportsTheTriggerButOnlyBitsBelowIt) {
 }
 
 TEST(ErrorSummaries, TitlesFromTriggersFullScreenAndBeeps) {
-  LiveCatalogue live(
-      ErrorXml("Crash:1", "shouldBeep='yes'") + ErrorXml("Heading:1") + ErrorXml("Framing:1") +
-      ErrorXml("Data:3", "fullScreen='yes'",
-               TriggerSetXml({"titleSource=trigger", "fullScreen=no"}, {"Crash:1", "Heading:1"}) +
-                   TriggerSetXml({"titleSource=trigger"}, {"Framing:1"})));
+  LiveCatalogue live(ErrorXml("Crash:1", "shouldBeep='yes'") + ErrorXml("Heading:1") + ErrorXml("Framing:1") +
+                     ErrorXml("Data:3", "fullScreen='yes'",
+                              TriggerSetXml({"titleSource=trigger", "fullScreen=no"}, {"Crash:1", "Heading:1"}) +
+                                  TriggerSetXml({"titleSource=trigger"}, {"Framing:1"})));
   live.Raise({"Data:3"});
   CErrorSummary summary = SummaryOf(live, "Data:3");
   EXPECT_TRUE(summary.fullScreen);
@@ -157,8 +155,7 @@ TEST(ErrorSummaries, StateSummariesOfEverRaisedErrorsLatestFirst) {
   std::vector<CErrorSummary> summaries(1);
   summaries[0].raised = Core::Time(150, 0);
   summaries[0].stateCode = "earlier";
-  BuildStateSummaries({state(0x010C0C, 3, 2, 100), state(0x010C1B, -1, 0, 500), state(0x9A0000, 7, 1, 200)},
-                      summaries);
+  BuildStateSummaries({state(0x010C0C, 3, 2, 100), state(0x010C1B, -1, 0, 500), state(0x9A0000, 7, 1, 200)}, summaries);
   ASSERT_EQ(summaries.size(), 3u);
   EXPECT_EQ(summaries[0].code, 0x9A0000u);
   EXPECT_EQ(summaries[0].shortTitle, ":::7.shortTitle");

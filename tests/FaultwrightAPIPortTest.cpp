@@ -141,8 +141,8 @@ TEST_F(FaultwrightAPIPortTest, AServiceThatLeftIsSeenBehindItsUnreadCallbacks) {
   StartService();
   AwaitReconnection();
   EXPECT_EQ(client.ClearError(kVoltage), 1);
-  EXPECT_EQ(service_->Collect(3), (Lines{"request_callback cb_error_notify", "notify ClearError 131641 3",
-                                         "notify RaiseError 68664 11 0"}));
+  EXPECT_EQ(service_->Collect(3),
+            (Lines{"request_callback cb_error_notify", "notify ClearError 131641 3", "notify RaiseError 68664 11 0"}));
   client.SetNotifyCallback(nullptr);
   EXPECT_EQ(deletions, 1);
 }
@@ -159,7 +159,8 @@ class RawService {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int on = 1;
     listening_ = listener_ >= 0 && setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
-                 bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 4) == 0;
+                 bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                 listen(listener_, 4) == 0;
   }
   ~RawService() { Leave(); }
   bool Listening() const { return listening_; }

@@ -85,8 +85,8 @@ TEST(Identifiers, TablesHoldTheirCountsOfUniqueNamesThatRoundTrip) {
 }
 
 TEST(Identifiers, ErrorCodePacksAndUnpacks) {
-  uint32_t code = static_cast<uint32_t>(ModuleFromName("GPS")) | SubModuleFromName("GPS") |
-                  ProblemFromName("Usable Satellites");
+  uint32_t code =
+      static_cast<uint32_t>(ModuleFromName("GPS")) | SubModuleFromName("GPS") | ProblemFromName("Usable Satellites");
   EXPECT_EQ(code, 0x010C38u);
   EXPECT_EQ(code & 0xFF0000u, 0x010000u);
   EXPECT_EQ(code & 0xFF00u, 0x0C00u);

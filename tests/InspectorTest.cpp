@@ -17,9 +17,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "Common/View/CErrorDatabaseView.h"
-#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/Patterns/CErrorPatterns.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Inspect/CLiveDatabase.h"
 #include "Support/CatalogueFiles.h"
 #include "Support/LiveCatalogue.h"
@@ -27,9 +27,9 @@
 
 namespace {
 
-using FaultwrightTest::ProcessResult;
 using FaultwrightTest::ErrorXml;
 using FaultwrightTest::LiveCatalogue;
+using FaultwrightTest::ProcessResult;
 using FaultwrightTest::TempDirectory;
 using FaultwrightTest::TriggerSetXml;
 
@@ -52,8 +52,7 @@ ProcessResult Inspect(const std::vector<std::string>& args, const std::string& w
   return FaultwrightTest::RunProcess(FaultwrightTest::BuiltProgram("fwinspect"), argv, workingDirectory);
 }
 
-const char kTopFile[] =
-    "<Faultwright><ErrorList><Module identifier='GPS' file='Gps.xml'/></ErrorList></Faultwright>";
+const char kTopFile[] = "<Faultwright><ErrorList><Module identifier='GPS' file='Gps.xml'/></ErrorList></Faultwright>";
 
 std::string ModuleFile(const std::string& errors) {
   return "<Module><SubModule identifier='GPS'>" + errors + "</SubModule></Module>";
@@ -164,12 +163,13 @@ TEST(InspectorTest, CheckPassesTheSampleAndNamesEveryProblemOfABrokenConfigurati
 
   ProcessResult missing = Inspect({"check", broken.Path() + "nowhere"});
   EXPECT_EQ(missing.status, 2);
-  EXPECT_EQ(missing.err, "fwinspect: cannot read " + broken.Path() + "nowhere/FaultwrightConfig.xml: No such file or directory\n");
+  EXPECT_EQ(missing.err,
+            "fwinspect: cannot read " + broken.Path() + "nowhere/FaultwrightConfig.xml: No such file or directory\n");
 }
 TEST(InspectorTest, HelpAndVersionAnswerAndBadArgumentsGiveAMessageAndStatusTwo) {
   // Both programs answer the usual questions on standard output.
   const std::pair<std::string, std::vector<std::string>> questions[] = {
-      {"fwinspect", {"--version"}}, {"fwservice", {"--version"}}, {"fwinspect", {"--help"}},
+      {"fwinspect", {"--version"}}, {"fwservice", {"--version"}},     {"fwinspect", {"--help"}},
       {"fwservice", {"--help"}},    {"fwinspect", {"help", "check"}}, {"fwinspect", {"check", "--he"}},
   };
   std::vector<std::string> answers;
@@ -193,8 +193,9 @@ TEST(InspectorTest, HelpAndVersionAnswerAndBadArgumentsGiveAMessageAndStatusTwo)
 
   ProcessResult help = Inspect({"help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* command : {"check DIR [--json]", "tree DIR [--all]", "list DIR", "export DIR FILE", "history [DIR] [--json]",
-                              "active DIR [--text-keys] [--json] [--watch SECONDS]", "decode DIR CODE [--flat]"}) {
+  for (const char* command :
+       {"check DIR [--json]", "tree DIR [--all]", "list DIR", "export DIR FILE", "history [DIR] [--json]",
+        "active DIR [--text-keys] [--json] [--watch SECONDS]", "decode DIR CODE [--flat]"}) {
     EXPECT_NE(help.out.find(std::string("  ") + command + "\n"), std::string::npos) << command;
   }
   const std::vector<std::pair<std::vector<std::string>, std::string>> mistakes = {
@@ -346,8 +347,9 @@ TEST_F(LiveInspection, HistoryListsEveryRaisedErrorAndWatchRefreshesUntilInterru
     EXPECT_EQ(summary["severity"], "Medium");
     EXPECT_EQ(summary["problems"][0], "problem of " + summary["error"].get<std::string>().substr(8));
   }
-  EXPECT_NE(Inspect({"history", config_}).out.find("\nGPS:GPS:No Data:9\n  severity:    Medium\n  flags:       visible "
-                                                   "shouldBeep\n"),
+  EXPECT_NE(Inspect({"history", config_})
+                .out.find("\nGPS:GPS:No Data:9\n  severity:    Medium\n  flags:       visible "
+                          "shouldBeep\n"),
             std::string::npos);
   std::sort(errors.begin(), errors.end());
   EXPECT_EQ(errors, (std::vector<std::string>{"GPS:GPS:No Data:9", "GPS:GPS:Position Calculation:11",
@@ -443,8 +445,7 @@ TEST_F(LiveInspection, AReaderForgetsWhatWasActiveBeforeTheServiceStartedAgainAn
   const key_t key = ftok(".", Faultwright::CErrorDatabaseView::kKeyId);
   for (bool removeSegment : {true, false}) {
     SCOPED_TRACE(removeSegment ? "segment removed" : "semaphore set removed");
-    ASSERT_EQ(removeSegment ? shmctl(shmget(key, 0, 0), IPC_RMID, nullptr) : semctl(semget(key, 0, 0), 0, IPC_RMID),
-              0);
+    ASSERT_EQ(removeSegment ? shmctl(shmget(key, 0, 0), IPC_RMID, nullptr) : semctl(semget(key, 0, 0), 0, IPC_RMID), 0);
     EXPECT_EQ(reader.Refresh(), 0);
     EXPECT_FALSE(reader.IsEnabled());
     EXPECT_EQ(removeSegment ? shmget(key, 0, 0) : semget(key, 0, 0), -1);
@@ -468,7 +469,8 @@ TEST(InspectorTest, CheckNamesEveryMistakeWithItsLine) {
   std::vector<std::string> problems;
   Faultwright::ForEachProblem([&problems](uint32_t, const char* name) { problems.push_back(name); });
   std::vector<std::string> lines = {"<Module>", "<SubModule identifier='GPS'>"};
-  auto add = [&lines](const std::string& name, const std::string& triggerSets = "", const std::string& attributes = "") {
+  auto add = [&lines](const std::string& name, const std::string& triggerSets = "",
+                      const std::string& attributes = "") {
     lines.push_back(ErrorXml(name, attributes, triggerSets));
     return static_cast<int>(lines.size());
   };
@@ -490,10 +492,12 @@ TEST(InspectorTest, CheckNamesEveryMistakeWithItsLine) {
   expected.push_back({add(problems[0] + ":VoltageBelowNormalOrShortedLo"), "type is neither a type name nor a number"});
   // Two ladders, each error triggered twice by the one below: the state code
   // doubles with every step.
-  for (const auto& [problem, top, text] : {std::make_tuple(1, 14, "its state code reaches 8194 digits, more than the 4096"),
-                                            std::make_tuple(2, 8, "warning: its state code reaches 130 digits")}) {
+  for (const auto& [problem, top, text] :
+       {std::make_tuple(1, 14, "its state code reaches 8194 digits, more than the 4096"),
+        std::make_tuple(2, 8, "warning: its state code reaches 130 digits")}) {
     for (int type = 0; type <= top; ++type) {
-      const int line = add(name(problem, type), type == 0 ? "" : triggers({name(problem, type - 1), name(problem, type - 1)}));
+      const int line =
+          add(name(problem, type), type == 0 ? "" : triggers({name(problem, type - 1), name(problem, type - 1)}));
       if (type == top) expected.push_back({line, text});
     }
   }

@@ -20,15 +20,15 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Client/CFaultwrightAPI.h"
-#include "Common/View/CErrorDatabaseView.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Platform/MPI/BElementC.h"
 #include "Platform/MPI/MPICallback.h"
 #include "Service/CServiceOptions.h"
@@ -118,8 +118,8 @@ bool MakeAsAnotherUser(const std::string& directory, bool segment) {
   pid_t child = fork();
   if (child == 0) {
     if (setuid(65534) != 0) _exit(1);
-    int id = segment ? shmget(key, sizeof(CErrorDatabaseView::Segment), IPC_CREAT | 0666)
-                     : semget(key, 1, IPC_CREAT | 0666);
+    int id =
+        segment ? shmget(key, sizeof(CErrorDatabaseView::Segment), IPC_CREAT | 0666) : semget(key, 1, IPC_CREAT | 0666);
     _exit(id == -1 ? 1 : 0);
   }
   int status = 0;
@@ -133,9 +133,9 @@ bool ClosedByPeer(int descriptor) {
 
 CErrorKey KeyOf(const std::string& id) {
   std::vector<std::string> names = ToolArgs(true, id);
-  return CErrorKey(static_cast<int32_t>(ModuleFromName(names[2]) | SubModuleFromName(names[3]) |
-                                        ProblemFromName(names[4])),
-                   std::stoi(names[5]));
+  return CErrorKey(
+      static_cast<int32_t>(ModuleFromName(names[2]) | SubModuleFromName(names[3]) | ProblemFromName(names[4])),
+      std::stoi(names[5]));
 }
 
 // The raise of the error named id, as a client writes it.
@@ -200,7 +200,8 @@ class ServicePortTest : public ::testing::Test {
       const auto start = std::chrono::steady_clock::now();
       EXPECT_EQ(Tool(true, kTrigger), 0);
       EXPECT_TRUE(service_->WaitUntil([&] { return reader.IsActive(kTrigger); }, 20000));
-      worst = std::max(worst, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+      worst =
+          std::max(worst, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
       EXPECT_EQ(Tool(false, kTrigger), 0);
       EXPECT_TRUE(service_->WaitUntil([&] { return !reader.IsActive(kTrigger); }, 20000));
     }
@@ -456,13 +457,12 @@ TEST_F(ServicePortTest, WhatIsLostToTheLockOrRemovedIsWrittenAgain) {
     SCOPED_TRACE(removeSegment ? "segment removed" : "semaphore set removed");
     const size_t renewals = CountOf(service.Err(), "is new (the one before was removed)");
     std::this_thread::sleep_for(std::chrono::seconds(1));  // past the check that follows the last change
-    ASSERT_EQ(removeSegment ? shmctl(shmget(key, 0, 0), IPC_RMID, nullptr) : semctl(semget(key, 0, 0), 0, IPC_RMID),
-              0);
+    ASSERT_EQ(removeSegment ? shmctl(shmget(key, 0, 0), IPC_RMID, nullptr) : semctl(semget(key, 0, 0), 0, IPC_RMID), 0);
     EXPECT_TRUE(service.WaitUntil([&] { return CountOf(service.Err(), "is new") == renewals + 1; }, 3000))
         << service.Err();
     SegmentReader late(Directory(), kSampleConfig);  // said before the service places everything
-    EXPECT_TRUE(service.WaitUntil(
-        [&] { return late.IsActive(kCascade) && late.IsActive(kPlain) != removeSegment; }, 3000))
+    EXPECT_TRUE(
+        service.WaitUntil([&] { return late.IsActive(kCascade) && late.IsActive(kPlain) != removeSegment; }, 3000))
         << service.Err();
     ASSERT_EQ(Tool(removeSegment, kPlain), 0);  // a clear, then a second raise
     EXPECT_TRUE(service.WaitUntil([&] { return late.IsActive(kPlain) == removeSegment; })) << service.Err();
@@ -537,15 +537,18 @@ TEST_F(ServicePortTest, ClientsThatDoNotReadTheirCallbacksHoldUpNoOne) {
   std::atomic<bool> done{false};
   std::thread busy([&] {
     CFaultwrightAPI client;
-    for (bool raise = true; !done; raise = !raise) raise ? client.RaiseError(KeyOf(kPlain)) : client.ClearError(KeyOf(kPlain));
+    for (bool raise = true; !done; raise = !raise)
+      raise ? client.RaiseError(KeyOf(kPlain)) : client.ClearError(KeyOf(kPlain));
   });
   std::thread reading([&] {
     char buffer[16384];
-    while (!done && recv(slow, buffer, sizeof buffer, 0) > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    while (!done && recv(slow, buffer, sizeof buffer, 0) > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
   });
   EXPECT_LT(WorstRaiseDelayMs(reader), kRaiseDelayBoundMs);
-  EXPECT_TRUE(service.WaitUntil([&] { return CountOf(service.Err(), "dropped: it does not read what it asked for") >= 9; }))
-      << service.Err();
+  EXPECT_TRUE(service.WaitUntil([&] {
+    return CountOf(service.Err(), "dropped: it does not read what it asked for") >= 9;
+  })) << service.Err();
   done = true;
   busy.join();
   shutdown(slow, SHUT_RDWR);

@@ -27,8 +27,8 @@ struct Decoded {
 
 Decoded Decode(LiveCatalogue& live, const std::string& stateCode, bool flat = false) {
   Decoded decoded;
-  decoded.found = DecodeStateCode(stateCode, live.Catalogue(), live.Reader(), decoded.summary, decoded.lines,
-                                  decoded.keys, flat);
+  decoded.found =
+      DecodeStateCode(stateCode, live.Catalogue(), live.Reader(), decoded.summary, decoded.lines, decoded.keys, flat);
   return decoded;
 }
 
@@ -55,7 +55,10 @@ TEST(StateCodeDecoder, ErrorWithoutTriggersAndUnreadableCodes) {
   EXPECT_EQ(Decode(live, "", true).lines, Strings{"GPS:GPS:A Not Set:0"});
 
   // Beyond the table, characters outside the hexadecimal digits: nothing changes.
-  for (const std::string& code : Strings{"FFC0", "ffc0", "0180", "01G0", " 0140", "0140 ", "+140", std::string("01\0" "40", 4)}) {
+  for (const std::string& code : Strings{"FFC0", "ffc0", "0180", "01G0", " 0140", "0140 ", "+140",
+                                         std::string("01\0"
+                                                     "40",
+                                                     4)}) {
     Decoded untouched = Decode(live, code);
     EXPECT_FALSE(untouched.found) << code;
     EXPECT_TRUE(untouched.keys.empty() && untouched.lines.empty() && untouched.summary.problems.empty()) << code;
@@ -82,9 +85,9 @@ TEST(StateCodeDecoder, TriggerBitsNameTheActiveTriggers) {
 TEST(StateCodeDecoder, CodeShorterThanItsIndexThrowsForAnErrorWithTriggers) {
   LiveCatalogue live(ErrorXml("Data:3", "shouldBeep='yes'", TriggerSetXml({}, {"Crash:0"})) + ErrorXml("Crash:0"));
   Decoded decoded;
-  EXPECT_THROW(DecodeStateCode("", live.Catalogue(), live.Reader(), decoded.summary, decoded.lines, decoded.keys,
-                               false),
-               std::out_of_range);
+  EXPECT_THROW(
+      DecodeStateCode("", live.Catalogue(), live.Reader(), decoded.summary, decoded.lines, decoded.keys, false),
+      std::out_of_range);
   EXPECT_EQ(decoded.keys, std::vector<CErrorKey>{KeyOf(live, "Data:3")});
   EXPECT_EQ(decoded.lines, Strings{"+-GPS:GPS:Data:3"});
   EXPECT_TRUE(decoded.summary.shouldBeep);
@@ -102,8 +105,8 @@ TEST(StateCodeDecoder, TreeLinesAndTitlesOfSeveralActiveTriggers) {
   std::vector<CErrorSummary> summaries;
   BuildErrorSummaries(live.Reader(), CErrorPatterns(live.ConfigDirectory()), {live.Find("Data:3")}, summaries, false);
   Decoded decoded = Decode(live, summaries.at(0).stateCode);
-  EXPECT_EQ(decoded.lines, (Strings{"+-GPS:GPS:Data:3", "+---GPS:GPS:Crash:1", "+-----GPS:GPS:Framing:1",
-                                    "+---GPS:GPS:Heading:1"}));
+  EXPECT_EQ(decoded.lines,
+            (Strings{"+-GPS:GPS:Data:3", "+---GPS:GPS:Crash:1", "+-----GPS:GPS:Framing:1", "+---GPS:GPS:Heading:1"}));
   // Level by level: both triggers of Data:3 before the trigger of Crash:1.
   EXPECT_EQ(decoded.keys, (std::vector<CErrorKey>{KeyOf(live, "Data:3"), KeyOf(live, "Crash:1"),
                                                   KeyOf(live, "Heading:1"), KeyOf(live, "Framing:1")}));
@@ -131,7 +134,8 @@ void CollectActiveTree(const CError& error, std::vector<const CError*>& path, st
   path.pop_back();
 }
 
-template <typename T> std::vector<T> Sorted(std::vector<T> values) {
+template <typename T>
+std::vector<T> Sorted(std::vector<T> values) {
   std::sort(values.begin(), values.end());
   return values;
 }
@@ -165,9 +169,9 @@ std::string RandomCatalogue(std::mt19937& random, const Strings& names) {
 }
 
 TEST(StateCodeDecoder, RoundTripOverGeneratedCatalogues) {
-  const Strings names = {"Calibration:2", "Checksum:5",  "Crash:1",     "Data:3",      "Distance:0",  "Framing:7",
-                         "Heading:4",     "Kernel Error:9", "L1 Jammed:2", "No Data:3", "Power:11",    "Reverse:6",
-                         "Speed:1",       "Steering:12", "Temperature:3", "Voltage:4", "Radius:8",    "Waypoints:10"};
+  const Strings names = {"Calibration:2", "Checksum:5",     "Crash:1",       "Data:3",    "Distance:0", "Framing:7",
+                         "Heading:4",     "Kernel Error:9", "L1 Jammed:2",   "No Data:3", "Power:11",   "Reverse:6",
+                         "Speed:1",       "Steering:12",    "Temperature:3", "Voltage:4", "Radius:8",   "Waypoints:10"};
   std::mt19937 random(20240601);
   int summariesChecked = 0;
   for (int round = 0; round < 25; ++round) {
@@ -178,8 +182,7 @@ TEST(StateCodeDecoder, RoundTripOverGeneratedCatalogues) {
     }
     live.Raise(active);
     std::vector<CErrorSummary> summaries;
-    BuildErrorSummaries(live.Reader(), CErrorPatterns(live.ConfigDirectory()), live.TopLevelErrors(), summaries,
-                        false);
+    BuildErrorSummaries(live.Reader(), CErrorPatterns(live.ConfigDirectory()), live.TopLevelErrors(), summaries, false);
     ASSERT_EQ(summaries.size(), live.TopLevelErrors().size());
     for (size_t i = 0; i < summaries.size(); ++i, ++summariesChecked) {
       const CError& error = *live.TopLevelErrors()[i];

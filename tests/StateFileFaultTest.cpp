@@ -20,7 +20,8 @@ TEST(StateFileFault, CutOffAtEveryByte) {
   TempDirectory directory;
   std::vector<CErrorState> records(20);
   for (uint16_t i = 0; i < records.size(); ++i) {
-    records[i] = {0x010C00u + i, static_cast<int16_t>(i), 0, i, i, Core::MonotonicTime(i, 1), Core::MonotonicTime(i, 2)};
+    records[i] = {
+        0x010C00u + i, static_cast<int16_t>(i), 0, i, i, Core::MonotonicTime(i, 1), Core::MonotonicTime(i, 2)};
   }
   ASSERT_TRUE(CStateFile(directory.Path() + "whole", kBoot).Save(records));
   const std::string whole = ReadFile(directory.Path() + "whole");

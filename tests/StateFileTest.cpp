@@ -22,8 +22,13 @@ std::vector<CErrorState> SomeRecords() {
   std::vector<CErrorState> records(3);
   for (uint16_t i = 0; i < records.size(); ++i) {
     const uint16_t counter = static_cast<uint16_t>(7 + i);
-    records[i] = {0x010300u + i, static_cast<int16_t>(i), 1, counter, static_cast<uint16_t>(counter + 2),
-                  Core::MonotonicTime(100 + i, 5), Core::MonotonicTime(200 + i, 6)};
+    records[i] = {0x010300u + i,
+                  static_cast<int16_t>(i),
+                  1,
+                  counter,
+                  static_cast<uint16_t>(counter + 2),
+                  Core::MonotonicTime(100 + i, 5),
+                  Core::MonotonicTime(200 + i, 6)};
   }
   return records;
 }

@@ -31,8 +31,8 @@ TEST(TextExportTest, KeysOfUnnamedCodesAndNegativeTypes) {
   CErrorDatabase catalogue("/nonexistent/");
   std::vector<CError> errors;
   errors.emplace_back(catalogue, static_cast<EModuleIdentifier>(0x0E0000), static_cast<ESubModuleIdentifier>(0x0C00),
-                      static_cast<EProblemIdentifier>(0x0C), static_cast<EProblemType>(-4), eesLow, false, false,
-                      false, false, false, false, 0);
+                      static_cast<EProblemIdentifier>(0x0C), static_cast<EProblemType>(-4), eesLow, false, false, false,
+                      false, false, false, 0);
   TempDirectory directory;
   std::string path = directory.Write("texts.txt", "old contents\n");
   ASSERT_TRUE(ExportTexts(errors, path));

@@ -52,8 +52,7 @@ class ToolPortTest : public ::testing::Test {
     return FaultwrightTest::RunProcess(FaultwrightTest::BuiltProgram("fwerror"), args);
   }
   // Runs the tool and expects the given outputs and status.
-  static void Expect(const std::vector<std::string>& args, int status, const std::string& out,
-                     const std::string& err) {
+  static void Expect(const std::vector<std::string>& args, int status, const std::string& out, const std::string& err) {
     ProcessResult result = Run(args);
     EXPECT_EQ(result.status, status) << ::testing::PrintToString(args);
     EXPECT_EQ(result.out, out) << ::testing::PrintToString(args);
@@ -97,17 +96,19 @@ TEST_F(ToolPortTest, UsageErrorsEndWithStatusOneAndSendNothing) {
   Expect({"-c", "GPS", "GPS", "Usable Satellites"}, 1, "", tooFew);
   Expect({"Gps", "GPS", "Usable Satellites", "21"}, 1, "",
          "unknown module name: try -M to list module names\n"
-         "unknown type name: try -T to list type names\n\n\n" + Usage());
+         "unknown type name: try -T to list type names\n\n\n" +
+             Usage());
   Expect({"Navigation", "And", "Control", "GPS", "Usable Satellites", "11"}, 1, "",
          "unknown module name: try -M to list module names\n"
          "unknown submodule name: try -S to list submodule names\n"
          "unknown problem name: try -P to list problem names\n"
-         "unknown type name: try -T to list type names\n\n\n" + Usage());
+         "unknown type name: try -T to list type names\n\n\n" +
+             Usage());
   Expect({"--", "GPS", "GPS", "Usable Satellites", "-1"}, 1, "",
          "unknown type name: try -T to list type names\n\n\n" + Usage());
   // Unknown options: the option parser's own words, then the usage text.
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"-x"}, {"--help"},
-                                                {"GPS", "GPS", "Usable Satellites", "-1"}}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-x"}, {"--help"}, {"GPS", "GPS", "Usable Satellites", "-1"}}) {
     ProcessResult result = Run(args);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
@@ -125,7 +126,8 @@ TEST_F(ToolPortTest, RaisesAndClearsTheNamedErrorSilently) {
   Expect({"-c", "-r", "CAN", "Battery", "Voltage", "3", "ignored"}, 0, "", "");
   Expect({"Navigation And Control", "--clear", "None", "--", "-r", "Voltage", "0"}, 1, "",
          "unknown problem name: try -P to list problem names\n"
-         "unknown type name: try -T to list type names\n\n\n" + Usage());
+         "unknown type name: try -T to list type names\n\n\n" +
+             Usage());
   Expect({"Navigation And Control", "--clear", "None", "Voltage", "--raise", "--cl", "0"}, 0, "", "");
   EXPECT_EQ(service_->Collect(4), (Lines{"notify RaiseError 68664 11 0", "notify ClearError 68664 11",
                                          "notify RaiseError 131641 3 0", "notify ClearError 204601 0"}));

@@ -17,8 +17,8 @@
 namespace {
 
 struct LockScript {
-  int interruptions = 0;  // the next calls that answer EINTR
-  bool held = false;      // after them, answer EAGAIN, as when the wait ran out
+  int interruptions = 0;          // the next calls that answer EINTR
+  bool held = false;              // after them, answer EAGAIN, as when the wait ran out
   std::vector<int64_t> timeouts;  // of every call, in nanoseconds
 };
 LockScript script;

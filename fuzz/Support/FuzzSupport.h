@@ -13,8 +13,7 @@
 #include <string>
 #include <vector>
 
-#define FUZZ_CHECK(condition) \
-  ((condition) ? (void)0 : FaultwrightFuzz::CheckFailed(#condition, __FILE__, __LINE__))
+#define FUZZ_CHECK(condition) ((condition) ? (void)0 : FaultwrightFuzz::CheckFailed(#condition, __FILE__, __LINE__))
 
 namespace FaultwrightFuzz {
 

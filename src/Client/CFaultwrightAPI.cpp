@@ -12,13 +12,9 @@ CFaultwrightAPI::CFaultwrightAPI() : MPISocketClientC(true) {
 
 CFaultwrightAPI::~CFaultwrightAPI() = default;
 
-int CFaultwrightAPI::RaiseError(const CErrorKey& key) {
-  return suppressed_ ? 0 : SendRaise(key.code, key.type, true);
-}
+int CFaultwrightAPI::RaiseError(const CErrorKey& key) { return suppressed_ ? 0 : SendRaise(key.code, key.type, true); }
 
-int CFaultwrightAPI::ClearError(const CErrorKey& key) {
-  return suppressed_ ? 0 : SendClear(key.code, key.type, true);
-}
+int CFaultwrightAPI::ClearError(const CErrorKey& key) { return suppressed_ ? 0 : SendClear(key.code, key.type, true); }
 
 int CFaultwrightAPI::SendRequest(bool raise, int32_t code, int32_t type, bool queueing) {
   const std::pair<int32_t, int32_t> key(code, type);

@@ -18,13 +18,9 @@ struct CErrorKey {
   CErrorKey() = default;
   CErrorKey(int32_t errorCode, int32_t problemType) : code(errorCode), type(problemType) {}
 
-  bool operator==(const CErrorKey& other) const {
-    return code == other.code && type == other.type;
-  }
+  bool operator==(const CErrorKey& other) const { return code == other.code && type == other.type; }
   bool operator!=(const CErrorKey& other) const { return !(*this == other); }
-  bool operator<(const CErrorKey& other) const {
-    return code != other.code ? code < other.code : type < other.type;
-  }
+  bool operator<(const CErrorKey& other) const { return code != other.code ? code < other.code : type < other.type; }
 };
 
 }  // namespace Faultwright

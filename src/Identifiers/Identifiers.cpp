@@ -9,47 +9,181 @@ namespace Faultwright {
 namespace IdentifierTables {
 
 const char* const kModules[13] = {
-    "GPS",   "CAN",        "Navigation And Control", "Positioning", "Service", "Base Radio", "Base",
-    "Audio", "Cell Radio", "System",                 "NMEA",        "NTrip",   "Spray",
+    "GPS",         "CAN",     "Navigation And Control",
+    "Positioning", "Service", "Base Radio",
+    "Base",        "Audio",   "Cell Radio",
+    "System",      "NMEA",    "NTrip",
+    "Spray",
 };
 
 // Index = (code - 0x0100) / 0x0100; 0x3800 names nothing.
 const char* const kSubModules[0x39] = {
-    "Accelerometers", "Battery", "Bus", "CAL", "CAN", "CDMA", "Communications", "Controller",  // 0x01-0x08
-    "DMI", "Engage", "Field Offset", "GPS", "GSM", "GUI", "GyroAccel", "Gyros",                // 0x09-0x10
-    "Implement Offset", "Implement Width", "IMU", "Skarnel", "L1 Antenna", "L1 L2 Antenna",    // 0x11-0x16
-    "Line", "Log Server", "Magnetometer", "Maxstream", "Zq3", "Talvo 2", "Pellix",             // 0x17-0x1D
-    "Navigation", "None", "Operation", "Position", "PPPD Server", "Sensitivity", "Service",    // 0x1E-0x24
-    "SPI", "Steering", "Sysmon", "Ublox", "Waypoints", "X Accel", "X Gyro", "Y Accel",         // 0x25-0x2C
-    "Y Gyro", "Z Accel", "Z Gyro", "Dorrim", "HSDPA", "Temperature Calibration", "Nudge",      // 0x2D-0x33
-    "NetworkRTK", "SecondaryGPS", "Inertial Firmware", "Treatments", nullptr,                  // 0x34-0x38
-    "Path Navigation",                                                                         // 0x39
+    "Accelerometers",
+    "Battery",
+    "Bus",
+    "CAL",
+    "CAN",
+    "CDMA",
+    "Communications",
+    "Controller",  // 0x01-0x08
+    "DMI",
+    "Engage",
+    "Field Offset",
+    "GPS",
+    "GSM",
+    "GUI",
+    "GyroAccel",
+    "Gyros",  // 0x09-0x10
+    "Implement Offset",
+    "Implement Width",
+    "IMU",
+    "Skarnel",
+    "L1 Antenna",
+    "L1 L2 Antenna",  // 0x11-0x16
+    "Line",
+    "Log Server",
+    "Magnetometer",
+    "Maxstream",
+    "Zq3",
+    "Talvo 2",
+    "Pellix",  // 0x17-0x1D
+    "Navigation",
+    "None",
+    "Operation",
+    "Position",
+    "PPPD Server",
+    "Sensitivity",
+    "Service",  // 0x1E-0x24
+    "SPI",
+    "Steering",
+    "Sysmon",
+    "Ublox",
+    "Waypoints",
+    "X Accel",
+    "X Gyro",
+    "Y Accel",  // 0x25-0x2C
+    "Y Gyro",
+    "Z Accel",
+    "Z Gyro",
+    "Dorrim",
+    "HSDPA",
+    "Temperature Calibration",
+    "Nudge",  // 0x2D-0x33
+    "NetworkRTK",
+    "SecondaryGPS",
+    "Inertial Firmware",
+    "Treatments",
+    nullptr,            // 0x34-0x38
+    "Path Navigation",  // 0x39
 };
 
 // Index = code; 0x00, 0x3F-0x42 and 0x49-0x4A name nothing.
 const char* const kProblems[0x69] = {
     nullptr,
-    "A Not Set", "Antenna Separation", "Authentication Failed", "B Not Set", "Calibration",       // 0x01-0x05
-    "Cannot Open", "Checksum", "Commands Failing", "Communications", "Connection", "Crash",      // 0x06-0x0B
-    "Data", "Disengage Fault", "Distance", "Engage Fault", "Framing", "Heading", "I2C Error",    // 0x0C-0x12
-    "Incorrect APN", "Incorrect Count", "Incorrect PIN", "Initialisation", "Kernel Error",      // 0x13-0x17
-    "L1 Jammed", "L2 Jammed", "Movement Detected", "No Data", "No Network", "No SIM",           // 0x18-0x1D
-    "No Type", "Null Log Status", "Null Message", "Orbit Download", "Orientation",              // 0x1E-0x22
-    "PIN missing", "Port Error", "Position Calculation", "Power", "PPPD Crash",                  // 0x23-0x27
-    "Processing Failure", "Provisioning", "Reverse", "Screenshot Failed", "Settings", "Speed",   // 0x28-0x2D
-    "Steering", "Temperature", "Terminal Crash", "Two Bases", "Unable to Set A",                // 0x2E-0x32
-    "Unable to Set B", "Unknown Crash", "Unknown Error", "Unknown Key", "Unknown Type",         // 0x33-0x37
-    "Usable Satellites", "Voltage", "Not Set", "Device Locked", "Activity Confirmation",        // 0x38-0x3C
-    "Calibration Lost", "No Steering Settings", nullptr, nullptr, nullptr, nullptr,             // 0x3D-0x42
-    "Steering Was Overridden", "Attention Required", "Direction Mismatch", "Steering WAS Data", // 0x43-0x46
-    "Unable To Resolve Host", "Heading Not Set", nullptr, nullptr, "Lag Exceeded", "RSSI Low",  // 0x47-0x4C
-    "TCPIP Disconnected", "TCPIP Low Speed", "RTK Lag", "NTrip Low RSSI", "TCPIP Timeout",      // 0x4D-0x51
-    "Glide Confirmation", "Free Space", "Firmware Version", "Reverse Timeout",                  // 0x52-0x55
-    "Unable to Set C", "Radius", "Waypoints", "Nudge Limit", "Configuring Controller",           // 0x56-0x5A
-    "CPU Thrashing", "TalvoRTK", "Beyond Treatment Range Limit", "Treatment Device Error",      // 0x5B-0x5E
-    "ABCurve Definition", "Hardware Error", "Model Not Valid", "Invalid Firmware",              // 0x5F-0x62
-    "Buffer Overrun", "Non-navigable Corner", "Near Path Length Limit", "At Path Length Limit", // 0x63-0x66
-    "Software Resource Limit", "End of the Line",                                               // 0x67-0x68
+    "A Not Set",
+    "Antenna Separation",
+    "Authentication Failed",
+    "B Not Set",
+    "Calibration",  // 0x01-0x05
+    "Cannot Open",
+    "Checksum",
+    "Commands Failing",
+    "Communications",
+    "Connection",
+    "Crash",  // 0x06-0x0B
+    "Data",
+    "Disengage Fault",
+    "Distance",
+    "Engage Fault",
+    "Framing",
+    "Heading",
+    "I2C Error",  // 0x0C-0x12
+    "Incorrect APN",
+    "Incorrect Count",
+    "Incorrect PIN",
+    "Initialisation",
+    "Kernel Error",  // 0x13-0x17
+    "L1 Jammed",
+    "L2 Jammed",
+    "Movement Detected",
+    "No Data",
+    "No Network",
+    "No SIM",  // 0x18-0x1D
+    "No Type",
+    "Null Log Status",
+    "Null Message",
+    "Orbit Download",
+    "Orientation",  // 0x1E-0x22
+    "PIN missing",
+    "Port Error",
+    "Position Calculation",
+    "Power",
+    "PPPD Crash",  // 0x23-0x27
+    "Processing Failure",
+    "Provisioning",
+    "Reverse",
+    "Screenshot Failed",
+    "Settings",
+    "Speed",  // 0x28-0x2D
+    "Steering",
+    "Temperature",
+    "Terminal Crash",
+    "Two Bases",
+    "Unable to Set A",  // 0x2E-0x32
+    "Unable to Set B",
+    "Unknown Crash",
+    "Unknown Error",
+    "Unknown Key",
+    "Unknown Type",  // 0x33-0x37
+    "Usable Satellites",
+    "Voltage",
+    "Not Set",
+    "Device Locked",
+    "Activity Confirmation",  // 0x38-0x3C
+    "Calibration Lost",
+    "No Steering Settings",
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,  // 0x3D-0x42
+    "Steering Was Overridden",
+    "Attention Required",
+    "Direction Mismatch",
+    "Steering WAS Data",  // 0x43-0x46
+    "Unable To Resolve Host",
+    "Heading Not Set",
+    nullptr,
+    nullptr,
+    "Lag Exceeded",
+    "RSSI Low",  // 0x47-0x4C
+    "TCPIP Disconnected",
+    "TCPIP Low Speed",
+    "RTK Lag",
+    "NTrip Low RSSI",
+    "TCPIP Timeout",  // 0x4D-0x51
+    "Glide Confirmation",
+    "Free Space",
+    "Firmware Version",
+    "Reverse Timeout",  // 0x52-0x55
+    "Unable to Set C",
+    "Radius",
+    "Waypoints",
+    "Nudge Limit",
+    "Configuring Controller",  // 0x56-0x5A
+    "CPU Thrashing",
+    "TalvoRTK",
+    "Beyond Treatment Range Limit",
+    "Treatment Device Error",  // 0x5B-0x5E
+    "ABCurve Definition",
+    "Hardware Error",
+    "Model Not Valid",
+    "Invalid Firmware",  // 0x5F-0x62
+    "Buffer Overrun",
+    "Non-navigable Corner",
+    "Near Path Length Limit",
+    "At Path Length Limit",  // 0x63-0x66
+    "Software Resource Limit",
+    "End of the Line",  // 0x67-0x68
 };
 
 const char* const kProblemTypes[21] = {
@@ -165,7 +299,8 @@ void PrintIdentifierCatalogue() {
   ForEachModule([](uint32_t, const char* name) { std::printf("MODULE,%s\n", name); });
   ForEachSubModule([](uint32_t, const char* name) { std::printf("SUBMODULE,%s\n", name); });
   ForEachProblem([](uint32_t, const char* name) { std::printf("PROBLEM,%s\n", name); });
-  ForEachProblemType([](uint32_t type, const char* name) { std::printf("FMI,%d,%s \n", static_cast<int>(type), name); });
+  ForEachProblemType(
+      [](uint32_t type, const char* name) { std::printf("FMI,%d,%s \n", static_cast<int>(type), name); });
 }
 
 }  // namespace Faultwright

@@ -102,10 +102,14 @@ std::string ErrorIdentifierText(uint32_t code, int32_t type);
 // Calls visit(code, name) for every entry of a table, in ascending code order.
 // The listings of the command-line tool and the catalogue dump walk the tables
 // this way, so the tables stay the single source of every name.
-template <typename Visit> void ForEachModule(Visit visit);
-template <typename Visit> void ForEachSubModule(Visit visit);
-template <typename Visit> void ForEachProblem(Visit visit);
-template <typename Visit> void ForEachProblemType(Visit visit);
+template <typename Visit>
+void ForEachModule(Visit visit);
+template <typename Visit>
+void ForEachSubModule(Visit visit);
+template <typename Visit>
+void ForEachProblem(Visit visit);
+template <typename Visit>
+void ForEachProblemType(Visit visit);
 
 // Writes "MODULE,<name>", "SUBMODULE,<name>", "PROBLEM,<name>" and
 // "FMI,<number>,<name> " lines for every entry to standard output.
@@ -119,22 +123,26 @@ extern const char* const kProblems[0x69];
 extern const char* const kProblemTypes[21];
 }  // namespace IdentifierTables
 
-template <typename Visit> void ForEachModule(Visit visit) {
+template <typename Visit>
+void ForEachModule(Visit visit) {
   for (int i = 0; i < 13; ++i) visit(static_cast<uint32_t>((i + 1) << 16), IdentifierTables::kModules[i]);
 }
-template <typename Visit> void ForEachSubModule(Visit visit) {
+template <typename Visit>
+void ForEachSubModule(Visit visit) {
   for (int i = 0; i < 0x39; ++i) {
     if (IdentifierTables::kSubModules[i] != nullptr) {
       visit(static_cast<uint32_t>((i + 1) << 8), IdentifierTables::kSubModules[i]);
     }
   }
 }
-template <typename Visit> void ForEachProblem(Visit visit) {
+template <typename Visit>
+void ForEachProblem(Visit visit) {
   for (int i = 0; i < 0x69; ++i) {
     if (IdentifierTables::kProblems[i] != nullptr) visit(static_cast<uint32_t>(i), IdentifierTables::kProblems[i]);
   }
 }
-template <typename Visit> void ForEachProblemType(Visit visit) {
+template <typename Visit>
+void ForEachProblemType(Visit visit) {
   for (int i = 0; i < 21; ++i) visit(static_cast<uint32_t>(i), IdentifierTables::kProblemTypes[i]);
 }
 

@@ -24,8 +24,8 @@ bool CArguments::Parse(const std::vector<std::string>& words, const std::vector<
   std::vector<option> options;
   for (size_t i = 0; i < names.size(); ++i) {
     const bool valued = i > switches.size();
-    options.push_back({names[i].c_str() + 2, valued ? required_argument : no_argument, nullptr,
-                       kFirstOption + static_cast<int>(i)});
+    options.push_back(
+        {names[i].c_str() + 2, valued ? required_argument : no_argument, nullptr, kFirstOption + static_cast<int>(i)});
   }
   options.push_back({nullptr, 0, nullptr, 0});
   std::vector<std::string> copies(words);
@@ -58,10 +58,11 @@ bool CArguments::Parse(const std::vector<std::string>& words, const std::vector<
   positional_.assign(argv.begin() + optind, argv.begin() + argc);
   if (Has(kHelp)) return true;
   if (positional_.size() < fewestPositional || positional_.size() > mostPositional) {
-    problem = "expected " + (fewestPositional == mostPositional ? Counted(fewestPositional)
-                                                                 : std::to_string(fewestPositional) + " to " +
-                                                                       Counted(mostPositional)) +
-              ", got " + std::to_string(positional_.size());
+    problem =
+        "expected " +
+        (fewestPositional == mostPositional ? Counted(fewestPositional)
+                                            : std::to_string(fewestPositional) + " to " + Counted(mostPositional)) +
+        ", got " + std::to_string(positional_.size());
     return false;
   }
   return true;

@@ -26,8 +26,8 @@
 #include <memory>
 #include <string>
 
-#include "Common/View/CErrorDatabaseView.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/View/CErrorDatabaseView.h"
 
 namespace Faultwright {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/TextExport/TextExport.h"
 #include "Inspect/CommandSupport.h"
 #include "Inspect/ConfigurationCheck.h"

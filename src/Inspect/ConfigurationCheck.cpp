@@ -11,12 +11,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Common/View/CErrorDatabaseView.h"
-#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/ErrorAttributes.h"
 #include "Common/ErrorDatabase/TriggerReference.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/Summaries/StateCode.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Identifiers/Identifiers.h"
 #include "Platform/Core/IO/FileLines.h"
 #include "Platform/Core/IO/XMLDocument.h"
@@ -134,8 +134,10 @@ void CatalogueWalk::WalkError(WalkedFile& file, uint32_t code, const XMLNode& er
   const EProblemType type = ProblemTypeFromName(identifier);
   const std::string name = ErrorIdentifierText(code, type);
   if (type == eptUnknown) {
-    Report(place, "Error " + Quoted(identifier) + ": type is neither a type name nor a number from 0 to 20, so it "
-                  "becomes " + name);
+    Report(place, "Error " + Quoted(identifier) +
+                      ": type is neither a type name nor a number from 0 to 20, so it "
+                      "becomes " +
+                      name);
   }
   if (++errorElements_ == static_cast<size_t>(CErrorDatabaseView::kMaxErrors) + 1) firstBeyondTable_ = place;
   if (catalogue_.FindError(code, type) == nullptr) return;  // not loaded: the loader says why
@@ -143,7 +145,7 @@ void CatalogueWalk::WalkError(WalkedFile& file, uint32_t code, const XMLNode& er
   auto [entry, isNew] = places_.try_emplace({code, type}, place);
   if (!isNew) {
     Report(place, "Error " + Quoted(name) + " is defined again (before at " + entry->second +
-                  "): the catalogue finds this one, the live database the first");
+                      "): the catalogue finds this one, the live database the first");
     entry->second = place;
   }
   std::optional<XMLNode> triggerSets;
@@ -185,11 +187,12 @@ void CatalogueWalk::WalkTriggerSet(WalkedFile& file, const std::string& where, u
         } else if (name == "titleSource" && value != "trigger") {
           ignored = "is not trigger, so it is ignored";
         }
-        if (!ignored.empty()) Report(file.Place(item), where + "Option " + Quoted(name) + " value " + Quoted(value) + " " + ignored);
+        if (!ignored.empty())
+          Report(file.Place(item), where + "Option " + Quoted(name) + " value " + Quoted(value) + " " + ignored);
       } else if (child.IsNamed("Triggers") && item.IsNamed("Trigger")) {
         const std::string id = item.Attribute("id");
         if (id.empty() || reference_.Parse(id) != TriggerReference::kResolved) continue;  // the loader's fault
-        if (reference_.Code() == code && reference_.Type() == type) continue;          // the loader's too
+        if (reference_.Code() == code && reference_.Type() == type) continue;             // the loader's too
         std::string fault;
         if (!ErrorAttributes::IsNumber(reference_.TypeText().c_str())) {
           fault = "its type " + Quoted(reference_.TypeText()) + " is not a number and reads as " +
@@ -351,8 +354,7 @@ void CheckCatalogue(const CErrorDatabase& catalogue, const std::string& director
   MeasureTopLevelErrors(catalogue, walk, problems, costs);
 }
 
-void CheckPatterns(const CErrorDatabase& catalogue, const std::string& directory,
-                   std::vector<std::string>& problems) {
+void CheckPatterns(const CErrorDatabase& catalogue, const std::string& directory, std::vector<std::string>& problems) {
   WalkedFile file(directory + CErrorPatterns::kFileName);
   if (!file.parsed) {
     if (file.document.FileOpened()) {

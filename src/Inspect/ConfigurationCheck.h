@@ -42,7 +42,7 @@ struct TreeCost {
   std::string place;  // "FILE:LINE:COLUMN" of its Error element
   int levels = 0;     // of triggers below it
   double stateCodeDigits = 0;
-  double texts = 0;   // problem and solution texts of its summary
+  double texts = 0;  // problem and solution texts of its summary
 };
 
 extern const char kWarning[];  // "warning: "
@@ -61,8 +61,7 @@ std::string CheckToJson(const std::string& directory, size_t errors, size_t patt
 // the path of every catalogue file read, the top file first.
 void CheckCatalogue(const CErrorDatabase& catalogue, const std::string& directory, std::vector<std::string>& files,
                     std::vector<std::string>& problems, std::vector<TreeCost>& costs);
-void CheckPatterns(const CErrorDatabase& catalogue, const std::string& directory,
-                   std::vector<std::string>& problems);
+void CheckPatterns(const CErrorDatabase& catalogue, const std::string& directory, std::vector<std::string>& problems);
 
 }  // namespace Faultwright
 

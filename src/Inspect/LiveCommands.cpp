@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "Common/Summaries/ActiveErrorsPrinter.h"
 #include "Common/Patterns/CErrorPatterns.h"
+#include "Common/Summaries/ActiveErrorsPrinter.h"
 #include "Common/Summaries/CErrorSummary.h"
 #include "Common/Summaries/ErrorSummaries.h"
 #include "Common/Summaries/StateCode.h"

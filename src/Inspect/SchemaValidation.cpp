@@ -86,8 +86,8 @@ void MapOffsets(const xmlNode* node, const std::vector<long>& tags, size_t& next
 void Collect(void* context, xmlErrorPtr error) {
   Collector& collector = *static_cast<Collector*>(context);
   // The prefix is bound afterwards; see BindModelPrefix.
-  if (error->domain == XML_FROM_NAMESPACE && error->code == XML_NS_ERR_UNDEFINED_NAMESPACE &&
-      error->str1 != nullptr && std::strcmp(error->str1, kModelPrefix) == 0) {
+  if (error->domain == XML_FROM_NAMESPACE && error->code == XML_NS_ERR_UNDEFINED_NAMESPACE && error->str1 != nullptr &&
+      std::strcmp(error->str1, kModelPrefix) == 0) {
     return;
   }
   std::string place;
@@ -95,7 +95,8 @@ void Collect(void* context, xmlErrorPtr error) {
   if (error->domain == XML_FROM_SCHEMASV && found != collector.offsets.end()) {
     place = collector.lines->Place(found->second);
   } else {
-    place = collector.lines->Path() + ":" + std::to_string(error->line) + ":" + std::to_string(std::max(error->int2, 1));
+    place =
+        collector.lines->Path() + ":" + std::to_string(error->line) + ":" + std::to_string(std::max(error->int2, 1));
   }
   std::string message = error->message != nullptr ? error->message : "unknown fault";
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();

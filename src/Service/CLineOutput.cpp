@@ -30,8 +30,7 @@ void CLineOutput::Add(const std::string& line) {
 }
 
 void CLineOutput::Flush() {
-  while (HasPending() && WriteOnce(0)) {
-  }
+  while (HasPending() && WriteOnce(0)) {}
 }
 
 void CLineOutput::FlushUntil(std::chrono::steady_clock::time_point deadline) {
@@ -81,7 +80,8 @@ bool CLineOutput::WriteOnce(int timeoutMs) {
 }
 
 size_t CLineOutput::Unwritten() const {
-  return dropped_ + static_cast<size_t>(std::count(buffer_.begin() + static_cast<std::ptrdiff_t>(written_), buffer_.end(), '\n'));
+  return dropped_ +
+         static_cast<size_t>(std::count(buffer_.begin() + static_cast<std::ptrdiff_t>(written_), buffer_.end(), '\n'));
 }
 
 size_t CLineOutput::TakeDropped() {

@@ -30,10 +30,10 @@
 #include <utility>
 #include <vector>
 
-#include "Common/View/CErrorDatabaseView.h"
-#include "Common/View/CErrorState.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
+#include "Common/View/CErrorDatabaseView.h"
+#include "Common/View/CErrorState.h"
 
 namespace Faultwright {
 

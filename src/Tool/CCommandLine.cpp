@@ -13,9 +13,12 @@ namespace Faultwright {
 namespace {
 
 const option kLongOptions[] = {
-    {"raise", no_argument, nullptr, 'r'},    {"clear", no_argument, nullptr, 'c'},
-    {"modules", no_argument, nullptr, 'M'},  {"submodules", no_argument, nullptr, 'S'},
-    {"problems", no_argument, nullptr, 'P'}, {"types", no_argument, nullptr, 'T'},
+    {"raise", no_argument, nullptr, 'r'},
+    {"clear", no_argument, nullptr, 'c'},
+    {"modules", no_argument, nullptr, 'M'},
+    {"submodules", no_argument, nullptr, 'S'},
+    {"problems", no_argument, nullptr, 'P'},
+    {"types", no_argument, nullptr, 'T'},
     {nullptr, 0, nullptr, 0},
 };
 

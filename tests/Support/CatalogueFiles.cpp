@@ -1,6 +1,5 @@
 #include "Support/CatalogueFiles.h"
 
-
 namespace FaultwrightTest {
 
 std::string TopFile(const std::vector<std::pair<std::string, std::string>>& modules) {

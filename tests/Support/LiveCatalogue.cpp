@@ -8,8 +8,8 @@
 #include <climits>
 #include <stdexcept>
 
-#include "Common/Patterns/CErrorPatterns.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/Patterns/CErrorPatterns.h"
 #include "Identifiers/Identifiers.h"
 #include "Support/SharedSegment.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "Common/View/CErrorDatabaseView.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Support/TestSupport.h"
 
 namespace FaultwrightTest {
@@ -20,8 +20,7 @@ namespace FaultwrightTest {
 // One Problem element holding one Error of severity Medium with the texts
 // "problem of <name>", "solution of <name>", "short <name>" and "title <name>",
 // the given attributes and trigger sets.
-std::string ErrorXml(const std::string& name, const std::string& attributes = "",
-                     const std::string& triggerSets = "");
+std::string ErrorXml(const std::string& name, const std::string& attributes = "", const std::string& triggerSets = "");
 // One TriggerSet: Option elements from "name=value" pairs, Trigger elements
 // from error names.
 std::string TriggerSetXml(const std::vector<std::string>& options, const std::vector<std::string>& triggers);

@@ -80,8 +80,7 @@ int ServiceProcess::Stop(int signal, int timeoutMs) {
   }
   if (!ended) {
     kill(pid_, SIGKILL);
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {}
   }
   pid_ = -1;
   Collect(0);

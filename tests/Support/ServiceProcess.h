@@ -53,7 +53,6 @@ class ServiceProcess {
   std::string err_;
 };
 
-
 // How many times text occurs in output.
 size_t CountOf(const std::string& output, const std::string& text);
 

@@ -3,10 +3,10 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <net/if.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
 #include <sys/ioctl.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 

@@ -82,8 +82,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     }
   }
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }

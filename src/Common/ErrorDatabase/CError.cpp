@@ -6,9 +6,8 @@
 namespace Faultwright {
 
 CError::CError(CErrorDatabase& database, EModuleIdentifier module, ESubModuleIdentifier subModule,
-               EProblemIdentifier problem, EProblemType type, EErrorSeverity severity, bool visible,
-               bool fullScreen, bool forceShutdown, bool includeServiceNumber, bool shouldBeep,
-               bool shouldBeepIfGuiding, int timeout)
+               EProblemIdentifier problem, EProblemType type, EErrorSeverity severity, bool visible, bool fullScreen,
+               bool forceShutdown, bool includeServiceNumber, bool shouldBeep, bool shouldBeepIfGuiding, int timeout)
     : code_(static_cast<uint32_t>(subModule) | static_cast<uint32_t>(module) | static_cast<uint32_t>(problem)),
       type_(type),
       visible_(visible),
@@ -21,9 +20,7 @@ CError::CError(CErrorDatabase& database, EModuleIdentifier module, ESubModuleIde
       severity_(severity),
       database_(&database) {}
 
-bool CError::HasTimedOut() const {
-  return timeout_ != 0 && deadline_.Expired(Core::MonotonicTime::Now());
-}
+bool CError::HasTimedOut() const { return timeout_ != 0 && deadline_.Expired(Core::MonotonicTime::Now()); }
 
 void CError::UpdateWeight() {
   // Wide sums of wide trees overflow 32 bits; the heaviest stays the heaviest.

@@ -28,9 +28,9 @@ class CError {
  public:
   // Starts with empty texts, inactive, unchanged, a zero deadline, weight 1
   // and no trigger sets or dependents. timeout 0 means none.
-  CError(CErrorDatabase& database, EModuleIdentifier module, ESubModuleIdentifier subModule,
-         EProblemIdentifier problem, EProblemType type, EErrorSeverity severity, bool visible, bool fullScreen,
-         bool forceShutdown, bool includeServiceNumber, bool shouldBeep, bool shouldBeepIfGuiding, int timeout);
+  CError(CErrorDatabase& database, EModuleIdentifier module, ESubModuleIdentifier subModule, EProblemIdentifier problem,
+         EProblemType type, EErrorSeverity severity, bool visible, bool fullScreen, bool forceShutdown,
+         bool includeServiceNumber, bool shouldBeep, bool shouldBeepIfGuiding, int timeout);
 
   uint32_t Code() const { return code_; }
   EModuleIdentifier Module() const { return static_cast<EModuleIdentifier>(code_ & 0xFF0000u); }

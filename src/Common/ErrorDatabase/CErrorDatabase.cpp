@@ -73,16 +73,16 @@ struct CErrorDatabase::Loading {
     size_t triggerCount;
   };
 
-  std::deque<Core::IO::FileLines> files;         // every file read, in order
-  Core::IO::FileLines* file = nullptr;           // the file being read
-  std::vector<Core::IO::FileLines*> recordFiles; // by record index
-  std::vector<long> recordOffsets;               // of the Error elements, by record index
-  std::vector<uint64_t> keys;                    // by record index
+  std::deque<Core::IO::FileLines> files;          // every file read, in order
+  Core::IO::FileLines* file = nullptr;            // the file being read
+  std::vector<Core::IO::FileLines*> recordFiles;  // by record index
+  std::vector<long> recordOffsets;                // of the Error elements, by record index
+  std::vector<uint64_t> keys;                     // by record index
   std::vector<PendingTriggerSet> pendingTriggerSets;
   std::vector<PendingTrigger> pendingTriggers;
   std::unordered_map<std::string, EProblemType> types;  // identifier to type, as met
-  const CError* error = nullptr;                 // the record whose trigger sets are read
-  std::string triggerId;                         // reused for every Trigger
+  const CError* error = nullptr;                        // the record whose trigger sets are read
+  std::string triggerId;                                // reused for every Trigger
   TriggerReference reference;
 
   // ProblemTypeFromName, remembered: a catalogue uses few distinct identifiers.
@@ -163,9 +163,9 @@ void CErrorDatabase::LoadModule(Loading& loading, EModuleIdentifier module, cons
   Core::IO::XMLDocument document;
   if (!document.Parse(path)) {
     // A file that is not there has no place of its own: the mistake is in its entry.
-    ReportProblem(document.FileOpened()
-                      ? loading.file->Place(document.ParseErrorOffset()) + ": " + whereModule + ": " + document.ParseError()
-                      : entryPlace + ": " + whereModule + ": " + path + ": " + document.ParseError());
+    ReportProblem(document.FileOpened() ? loading.file->Place(document.ParseErrorOffset()) + ": " + whereModule + ": " +
+                                              document.ParseError()
+                                        : entryPlace + ": " + whereModule + ": " + path + ": " + document.ParseError());
     return;
   }
   std::optional<XMLNode> top = document.RootNode().Child("Module");
@@ -324,8 +324,7 @@ void CErrorDatabase::LoadTriggerSet(Loading& loading, int index, const XMLNode& 
   }
 }
 
-bool CErrorDatabase::LoadTriggerSetOptions(Loading& loading, CTriggerSet& triggerSet,
-                                           const XMLNode& optionsNode) {
+bool CErrorDatabase::LoadTriggerSetOptions(Loading& loading, CTriggerSet& triggerSet, const XMLNode& optionsNode) {
   bool sound = true;
   for (XMLNode option : optionsNode.Children()) {
     if (!option.IsNamed("Option")) {
@@ -373,8 +372,8 @@ void CErrorDatabase::LoadTriggerSetTriggers(Loading& loading, const XMLNode& tri
     }
     TriggerReference::Result result = loading.reference.Parse(id);
     if (result != TriggerReference::kResolved) {
-      static const char* const kFaults[] = {"", "not of the form module:submodule:problem:type",
-                                            "unknown module name", "unknown submodule name", "unknown problem name"};
+      static const char* const kFaults[] = {"", "not of the form module:submodule:problem:type", "unknown module name",
+                                            "unknown submodule name", "unknown problem name"};
       ReportProblem(loading.Where(trigger) + "Trigger " + Quoted(id) + ": " + kFaults[result]);
       continue;
     }

@@ -93,8 +93,8 @@ class CErrorDatabase {
   // The steps of loading, each named after the element it handles. Every
   // fault is reported where it is met, in document order.
   // entryPlace: the place of the module's entry in the top file.
-  void LoadModule(Loading& loading, EModuleIdentifier module, const std::string& moduleName,
-                  const std::string& path, const std::string& entryPlace);
+  void LoadModule(Loading& loading, EModuleIdentifier module, const std::string& moduleName, const std::string& path,
+                  const std::string& entryPlace);
   // Makes room for every Error element of a module file at once.
   void ReserveRecords(const Core::IO::XMLNode& moduleNode);
   void LoadSubModule(Loading& loading, EModuleIdentifier module, ESubModuleIdentifier subModule,

@@ -25,8 +25,8 @@ std::string TriggerLine(const CError& error) {
 std::string SetHeaderLine(const std::string& indent, const CTriggerSet& triggerSet) {
   return indent + "Trigger threshold is " +
          (triggerSet.AutoTrigger() ? std::to_string(triggerSet.TriggersNeeded()) : std::string("N/A")) +
-         ". Linking mode is " + (triggerSet.ErrorLinking() == eelShallow ? "shallow." : "deep.") +
-         " Title source is " + (triggerSet.TitleSource() == etsTrigger ? "trigger." : "parent.");
+         ". Linking mode is " + (triggerSet.ErrorLinking() == eelShallow ? "shallow." : "deep.") + " Title source is " +
+         (triggerSet.TitleSource() == etsTrigger ? "trigger." : "parent.");
 }
 
 }  // namespace
@@ -44,8 +44,7 @@ void CErrorDatabase::PrintErrorTree(bool all) const {
   }
 }
 
-void CErrorDatabase::PrintTriggerSets(const CError& error, const std::string& indent,
-                                      std::vector<char>& onPath) const {
+void CErrorDatabase::PrintTriggerSets(const CError& error, const std::string& indent, std::vector<char>& onPath) const {
   for (const CTriggerSet& triggerSet : error.TriggerSets()) {
     bool shallow = triggerSet.ErrorLinking() == eelShallow;
     const std::string prefix = shallow ? std::string(indent.size(), ' ') : indent;

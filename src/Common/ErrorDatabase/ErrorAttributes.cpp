@@ -11,9 +11,9 @@ namespace Faultwright {
 namespace {
 
 // In the order of the slots.
-const char* const kNames[] = {"identifier",   "severity",         "qd570:severity",     "visible",
-                              "qd570:visible", "timeout",          "qd570:timeout",      "fullScreen",
-                              "qd570:fullScreen", "shouldBeep",    "shouldBeepIfGuiding", "includeServiceNumber",
+const char* const kNames[] = {"identifier",       "severity",   "qd570:severity",      "visible",
+                              "qd570:visible",    "timeout",    "qd570:timeout",       "fullScreen",
+                              "qd570:fullScreen", "shouldBeep", "shouldBeepIfGuiding", "includeServiceNumber",
                               "forceShutdown"};
 
 }  // namespace

@@ -38,8 +38,20 @@ class ErrorAttributes {
   // Plain names first, most frequent first; each model-specific form directly
   // follows its plain name.
   enum Slot {
-    kIdentifier, kSeverity, kModelSeverity, kVisible, kModelVisible, kTimeout, kModelTimeout, kFullScreen,
-    kModelFullScreen, kShouldBeep, kShouldBeepIfGuiding, kIncludeServiceNumber, kForceShutdown, kCount
+    kIdentifier,
+    kSeverity,
+    kModelSeverity,
+    kVisible,
+    kModelVisible,
+    kTimeout,
+    kModelTimeout,
+    kFullScreen,
+    kModelFullScreen,
+    kShouldBeep,
+    kShouldBeepIfGuiding,
+    kIncludeServiceNumber,
+    kForceShutdown,
+    kCount
   };
   const char* Plain(Slot slot, const char* fallback) const {
     return values_[slot] != nullptr ? values_[slot] : fallback;

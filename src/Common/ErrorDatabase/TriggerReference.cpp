@@ -14,7 +14,8 @@ namespace {
 using NameIndex = std::unordered_map<std::string_view, uint32_t>;
 
 // The table's names point to constant data, so the views stay valid.
-template <typename ForEach> NameIndex MakeIndex(ForEach forEach) {
+template <typename ForEach>
+NameIndex MakeIndex(ForEach forEach) {
   NameIndex index;
   forEach([&index](uint32_t code, const char* name) { index.emplace(name, code); });
   return index;

@@ -15,7 +15,6 @@ namespace Faultwright {
 
 namespace {
 
-
 // A type in a pattern is a number, read like strtol and kept to 32 bits;
 // names of types are not looked up here.
 int32_t ParseType(const std::string& text) {

@@ -93,9 +93,8 @@ void BuildStateSummaries(const std::vector<CErrorState>& states, std::vector<CEr
     SetTextKeys(state.Code, state.Type, summary);
     summaries.push_back(std::move(summary));
   }
-  std::sort(summaries.begin(), summaries.end(), [](const CErrorSummary& a, const CErrorSummary& b) {
-    return a.raised.CompareGT(b.raised);
-  });
+  std::sort(summaries.begin(), summaries.end(),
+            [](const CErrorSummary& a, const CErrorSummary& b) { return a.raised.CompareGT(b.raised); });
 }
 
 }  // namespace Faultwright

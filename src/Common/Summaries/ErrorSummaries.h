@@ -22,11 +22,11 @@
 
 #include <vector>
 
-#include "Common/View/CErrorDatabaseView.h"
-#include "Common/Patterns/CErrorPatterns.h"
-#include "Common/View/CErrorState.h"
-#include "Common/Summaries/CErrorSummary.h"
 #include "Common/ErrorDatabase/CError.h"
+#include "Common/Patterns/CErrorPatterns.h"
+#include "Common/Summaries/CErrorSummary.h"
+#include "Common/View/CErrorDatabaseView.h"
+#include "Common/View/CErrorState.h"
 
 namespace Faultwright {
 

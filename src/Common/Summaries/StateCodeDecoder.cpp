@@ -69,8 +69,7 @@ class TriggerStateReader {
 }  // namespace
 
 bool DecodeStateCode(const std::string& stateCode, CErrorDatabase& database, CErrorDatabaseView& view,
-                     CErrorSummary& summary, std::vector<std::string>& lines, std::vector<CErrorKey>& keys,
-                     bool flat) {
+                     CErrorSummary& summary, std::vector<std::string>& lines, std::vector<CErrorKey>& keys, bool flat) {
   std::string bits;
   if (!DecodeStateCodeBits(stateCode, bits)) return false;
   unsigned code = 0;

@@ -26,16 +26,15 @@
 #include <string>
 #include <vector>
 
-#include "Common/View/CErrorDatabaseView.h"
-#include "Common/Summaries/CErrorSummary.h"
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/Summaries/CErrorSummary.h"
+#include "Common/View/CErrorDatabaseView.h"
 #include "Identifiers/CErrorKey.h"
 
 namespace Faultwright {
 
 bool DecodeStateCode(const std::string& stateCode, CErrorDatabase& database, CErrorDatabaseView& view,
-                     CErrorSummary& summary, std::vector<std::string>& lines, std::vector<CErrorKey>& keys,
-                     bool flat);
+                     CErrorSummary& summary, std::vector<std::string>& lines, std::vector<CErrorKey>& keys, bool flat);
 
 }  // namespace Faultwright
 

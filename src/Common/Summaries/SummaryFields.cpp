@@ -55,8 +55,7 @@ void SetTextKeys(uint32_t code, int32_t type, CErrorSummary& summary) {
   summary.solutions.push_back(TextKey(code, type, kSolutionKind));
 }
 
-void AddActiveTrigger(const CTriggerSet& triggerSet, const CError& trigger, bool useTextKeys,
-                      CErrorSummary& summary) {
+void AddActiveTrigger(const CTriggerSet& triggerSet, const CError& trigger, bool useTextKeys, CErrorSummary& summary) {
   if (triggerSet.ErrorLinking() == eelVerbose) summary.problems.push_back(Problem(trigger, useTextKeys));
   if (triggerSet.TitleSource() == etsTrigger) {
     summary.shortTitle = Title(trigger, useTextKeys);

@@ -9,18 +9,16 @@
 #ifndef FAULTWRIGHT_COMMON_SUMMARYFIELDS_H
 #define FAULTWRIGHT_COMMON_SUMMARYFIELDS_H
 
-#include "Common/View/CErrorState.h"
-#include "Common/Summaries/CErrorSummary.h"
 #include "Common/ErrorDatabase/CError.h"
 #include "Common/ErrorDatabase/CTriggerSet.h"
+#include "Common/Summaries/CErrorSummary.h"
+#include "Common/View/CErrorState.h"
 #include "Identifiers/CErrorKey.h"
 
 namespace Faultwright {
 
 // The identity of error, as the patterns and the decoder's caller see it.
-inline CErrorKey ErrorKeyOf(const CError& error) {
-  return CErrorKey(static_cast<int32_t>(error.Code()), error.Type());
-}
+inline CErrorKey ErrorKeyOf(const CError& error) { return CErrorKey(static_cast<int32_t>(error.Code()), error.Type()); }
 
 // The six flags and the severity of error.
 void SetErrorFields(const CError& error, CErrorSummary& summary);
@@ -35,8 +33,7 @@ void SetTextKeys(uint32_t code, int32_t type, CErrorSummary& summary);
 // titles when the set takes them from the trigger, its problem under a
 // verbose link, and its solution unless the link is shallow or the trigger
 // itself presents only its own triggers' solutions (childOnly).
-void AddActiveTrigger(const CTriggerSet& triggerSet, const CError& trigger, bool useTextKeys,
-                      CErrorSummary& summary);
+void AddActiveTrigger(const CTriggerSet& triggerSet, const CError& trigger, bool useTextKeys, CErrorSummary& summary);
 // Error's own titles and texts wherever the triggers left them empty.
 void FillOwnTexts(const CError& error, bool useTextKeys, CErrorSummary& summary);
 

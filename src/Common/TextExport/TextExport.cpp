@@ -16,9 +16,7 @@ bool WriteLine(std::FILE* file, const std::string& line) {
 
 }  // namespace
 
-std::string TextKey(uint32_t code, int32_t type, const char* kind) {
-  return ErrorIdentifierText(code, type) + kind;
-}
+std::string TextKey(uint32_t code, int32_t type, const char* kind) { return ErrorIdentifierText(code, type) + kind; }
 
 bool ExportTexts(const std::vector<CError>& errors, const std::string& fileName) {
   std::FILE* file = std::fopen(fileName.c_str(), "w");

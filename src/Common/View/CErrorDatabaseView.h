@@ -35,9 +35,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/View/CErrorState.h"
 #include "Common/View/CErrorStateListener.h"
-#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Identifiers/CErrorKey.h"
 #include "Platform/Core/MonotonicTime.h"
 
@@ -51,10 +51,10 @@ class CErrorDatabaseView {
 
   // The first 24 bytes of the segment.
   struct Header {
-    uint32_t Enabled;                // 1 while the owner has the database enabled
-    int32_t Count;                   // entries in use from the start of the table
-    Core::MonotonicTime LastRaised;  // latest raise of any entry
-    Core::MonotonicTime LastCleared; // latest clear of any entry
+    uint32_t Enabled;                 // 1 while the owner has the database enabled
+    int32_t Count;                    // entries in use from the start of the table
+    Core::MonotonicTime LastRaised;   // latest raise of any entry
+    Core::MonotonicTime LastCleared;  // latest clear of any entry
   };
   // The whole segment, 11224 bytes.
   struct Segment {
@@ -63,9 +63,9 @@ class CErrorDatabaseView {
   };
 
   // Results of Update.
-  static constexpr int kNoChange = 0;      // nothing to report, or refused
-  static constexpr int kSomeActive = 1;    // a reported entry is active
-  static constexpr int kOnlyCleared = 2;   // entries changed, all of them now inactive
+  static constexpr int kNoChange = 0;     // nothing to report, or refused
+  static constexpr int kSomeActive = 1;   // a reported entry is active
+  static constexpr int kOnlyCleared = 2;  // entries changed, all of them now inactive
 
   // Attaches to (creating if need be) the segment and semaphore of the working
   // directory. With initialise, zeroes the segment and frees the lock: only

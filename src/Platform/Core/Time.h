@@ -27,9 +27,7 @@ class Time {
     return seconds_ != other.seconds_ ? seconds_ < other.seconds_ : nanoseconds_ < other.nanoseconds_;
   }
   bool CompareGT(const Time& other) const { return other.CompareLT(*this); }
-  bool CompareNE(const Time& other) const {
-    return seconds_ != other.seconds_ || nanoseconds_ != other.nanoseconds_;
-  }
+  bool CompareNE(const Time& other) const { return seconds_ != other.seconds_ || nanoseconds_ != other.nanoseconds_; }
 
   // The time in seconds, fraction included.
   double AsDouble() const { return seconds_ + nanoseconds_ / 1e9; }

@@ -67,8 +67,8 @@ class BDecoderC {
 
   State state_ = kValue;
   std::vector<OpenContainer> open_;
-  std::string token_;     // integer digits, or the string received so far
-  size_t length_ = 0;     // announced length of the string being read
+  std::string token_;  // integer digits, or the string received so far
+  size_t length_ = 0;  // announced length of the string being read
   size_t lengthDigits_ = 0;
   size_t messageBytes_ = 0;
   bool failed_ = false;

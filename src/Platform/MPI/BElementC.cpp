@@ -16,9 +16,7 @@ void BListC::Add(int value) { elements_.emplace_back(new BIntegerC(value)); }
 
 void BListC::Add(BElementC* element) { elements_.emplace_back(element); }
 
-const BElementC* BListC::At(size_t index) const {
-  return index < elements_.size() ? elements_[index].get() : nullptr;
-}
+const BElementC* BListC::At(size_t index) const { return index < elements_.size() ? elements_[index].get() : nullptr; }
 
 bool BListC::IntegerAt(size_t index, int64_t* value) const {
   const auto* integer = dynamic_cast<const BIntegerC*>(At(index));

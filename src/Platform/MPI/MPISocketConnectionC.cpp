@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "Platform/MPI/BEncoderC.h"
 #include "Platform/MPI/BElementC.h"
+#include "Platform/MPI/BEncoderC.h"
 
 MPISocketConnectionC::MPISocketConnectionC() = default;
 

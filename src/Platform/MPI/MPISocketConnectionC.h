@@ -117,9 +117,9 @@ class MPISocketConnectionC : public Socket {
   std::set<std::string> requestedOfPeer_;  // registrations asked for on this connection
   std::set<std::string> requestedByPeer_;
   BDecoderC decoder_;
-  unsigned connections_ = 0;  // connections made so far: tells a handler's reconnection apart
+  unsigned connections_ = 0;                         // connections made so far: tells a handler's reconnection apart
   std::vector<std::unique_ptr<BDictionaryC>> held_;  // arrived before the peer closed, not yet handled
-  std::vector<char> unread_;  // read behind the chunk being handled, before the peer closed
+  std::vector<char> unread_;                         // read behind the chunk being handled, before the peer closed
   int timeoutMs_ = -1;
   bool receiving_ = false;  // a callback that receives again must not reuse the read buffer
 };

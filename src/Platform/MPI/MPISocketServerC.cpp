@@ -278,8 +278,7 @@ bool MPISocketServerC::Shed() {
 
 bool MPISocketServerC::Finish(Clock::time_point deadline) {
   if (listener_ >= 0) {
-    while (AcceptClients() == kMaxAcceptsPerPoll) {
-    }
+    while (AcceptClients() == kMaxAcceptsPerPoll) {}
     (void)close(listener_);  // nothing was written on it
     listener_ = -1;
   }

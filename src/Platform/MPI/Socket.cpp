@@ -137,8 +137,7 @@ void Socket::Idle() {}
 bool Socket::Accept(int descriptor) {
   Close();
   int flags = fcntl(descriptor, F_GETFL);
-  if (flags < 0 || fcntl(descriptor, F_SETFL, flags | O_NONBLOCK) != 0 ||
-      fcntl(descriptor, F_SETFD, FD_CLOEXEC) != 0) {
+  if (flags < 0 || fcntl(descriptor, F_SETFL, flags | O_NONBLOCK) != 0 || fcntl(descriptor, F_SETFD, FD_CLOEXEC) != 0) {
     close(descriptor);
     return false;
   }

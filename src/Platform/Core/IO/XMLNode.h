@@ -75,7 +75,8 @@ class XMLNode {
   // Calls visit(name, value) for every attribute in document order, both C
   // strings that live as long as the document: one pass for a reader that
   // wants many attributes of one element.
-  template <typename Visit> void ForEachAttribute(Visit visit) const {
+  template <typename Visit>
+  void ForEachAttribute(Visit visit) const {
     for (pugi::xml_attribute attribute = node_.first_attribute(); attribute; attribute = attribute.next_attribute()) {
       visit(attribute.name(), attribute.value());
     }

@@ -3,8 +3,7 @@
 namespace Core {
 namespace Utilities {
 
-bool SplitString(const std::string& text, const std::string& separator, std::vector<std::string>& parts,
-                 int maxParts) {
+bool SplitString(const std::string& text, const std::string& separator, std::vector<std::string>& parts, int maxParts) {
   if (separator.empty() || maxParts < 0) {
     parts.clear();
     return false;

@@ -13,8 +13,7 @@
 namespace Core {
 namespace Utilities {
 
-bool SplitString(const std::string& text, const std::string& separator, std::vector<std::string>& parts,
-                 int maxParts);
+bool SplitString(const std::string& text, const std::string& separator, std::vector<std::string>& parts, int maxParts);
 
 }  // namespace Utilities
 }  // namespace Core
