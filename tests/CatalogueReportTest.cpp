@@ -17,20 +17,10 @@ struct Report {
 };
 
 Report Print(const std::string& directory) {
-  testing::internal::CaptureStderr();
-  CErrorDatabase catalogue(directory);
-  testing::internal::GetCapturedStderr();
-  Report report;
-  testing::internal::CaptureStdout();
-  catalogue.PrintErrorTree(false);
-  report.tree = testing::internal::GetCapturedStdout();
-  testing::internal::CaptureStdout();
-  catalogue.PrintErrorTree(true);
-  report.fullTree = testing::internal::GetCapturedStdout();
-  testing::internal::CaptureStdout();
-  catalogue.PrintErrorList();
-  report.list = testing::internal::GetCapturedStdout();
-  return report;
+  CErrorDatabase catalogue(directory, nullptr);
+  return {WrittenBy([&](std::FILE* out) { catalogue.PrintErrorTree(false, out); }),
+          WrittenBy([&](std::FILE* out) { catalogue.PrintErrorTree(true, out); }),
+          WrittenBy([&](std::FILE* out) { catalogue.PrintErrorList(out); })};
 }
 
 std::string Triggers(const std::vector<std::pair<std::string, std::string>>& options,

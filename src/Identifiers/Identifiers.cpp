@@ -295,12 +295,12 @@ std::string ErrorIdentifierText(uint32_t code, int32_t type) {
          ProblemName(static_cast<EProblemIdentifier>(code & 0xFFu)) + ":" + std::to_string(type);
 }
 
-void PrintIdentifierCatalogue() {
-  ForEachModule([](uint32_t, const char* name) { std::printf("MODULE,%s\n", name); });
-  ForEachSubModule([](uint32_t, const char* name) { std::printf("SUBMODULE,%s\n", name); });
-  ForEachProblem([](uint32_t, const char* name) { std::printf("PROBLEM,%s\n", name); });
+void PrintIdentifierCatalogue(std::FILE* out) {
+  ForEachModule([out](uint32_t, const char* name) { std::fprintf(out, "MODULE,%s\n", name); });
+  ForEachSubModule([out](uint32_t, const char* name) { std::fprintf(out, "SUBMODULE,%s\n", name); });
+  ForEachProblem([out](uint32_t, const char* name) { std::fprintf(out, "PROBLEM,%s\n", name); });
   ForEachProblemType(
-      [](uint32_t type, const char* name) { std::printf("FMI,%d,%s \n", static_cast<int>(type), name); });
+      [out](uint32_t type, const char* name) { std::fprintf(out, "FMI,%d,%s \n", static_cast<int>(type), name); });
 }
 
 }  // namespace Faultwright

@@ -12,6 +12,7 @@
 #define FAULTWRIGHT_IDENTIFIERS_IDENTIFIERS_H
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace Faultwright {
@@ -112,8 +113,9 @@ template <typename Visit>
 void ForEachProblemType(Visit visit);
 
 // Writes "MODULE,<name>", "SUBMODULE,<name>", "PROBLEM,<name>" and
-// "FMI,<number>,<name> " lines for every entry to standard output.
-void PrintIdentifierCatalogue();
+// "FMI,<number>,<name> " lines for every entry to out (standard output unless
+// given).
+void PrintIdentifierCatalogue(std::FILE* out = stdout);
 
 namespace IdentifierTables {
 // Entries in code order; an entry without a name is a code the table does not define.

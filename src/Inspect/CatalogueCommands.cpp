@@ -35,12 +35,8 @@ int RunCheck(const CArguments& arguments) {
     ReportFailure(failure);
     return kUsageStatus;
   }
-  std::unique_ptr<CErrorDatabase> catalogue;
-  {
-    // Its lines come back below with the others, in the same form.
-    CQuietStandardError quiet;
-    catalogue = std::make_unique<CErrorDatabase>(directory);
-  }
+  // The loader's lines come back below with the others, in the same form.
+  auto catalogue = std::make_unique<CErrorDatabase>(directory, nullptr);
   CErrorPatterns patterns(directory);
   std::vector<std::string> files;
   std::vector<std::string> found;

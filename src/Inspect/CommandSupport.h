@@ -21,20 +21,6 @@ int ReportFailure(const std::string& message);
 // catalogue, which is never what someone who names a directory means.
 bool OpenConfigurationDirectory(const std::string& argument, std::string& directory);
 
-// While it lives, standard error goes nowhere: for a command that reports
-// what the catalogue's loader says in a form of its own. Should that fail,
-// standard error stays as it was.
-class CQuietStandardError {
- public:
-  CQuietStandardError();
-  ~CQuietStandardError();
-  CQuietStandardError(const CQuietStandardError&) = delete;
-  CQuietStandardError& operator=(const CQuietStandardError&) = delete;
-
- private:
-  int saved_ = -1;
-};
-
 }  // namespace Faultwright
 
 #endif  // FAULTWRIGHT_INSPECT_COMMANDSUPPORT_H

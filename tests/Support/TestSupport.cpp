@@ -89,6 +89,18 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
 std::string BuiltProgram(const std::string& name) { return std::string(FAULTWRIGHT_BINARY_DIR) + "/" + name; }
 
+std::string WrittenBy(const std::function<void(std::FILE*)>& write) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* stream = open_memstream(&buffer, &size);
+  if (stream == nullptr) throw std::runtime_error("open_memstream failed");
+  write(stream);
+  std::fclose(stream);
+  std::string written(buffer, size);
+  std::free(buffer);
+  return written;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::stringstream contents;

@@ -3,6 +3,8 @@
 #ifndef FAULTWRIGHT_TESTS_SUPPORT_TESTSUPPORT_H
 #define FAULTWRIGHT_TESTS_SUPPORT_TESTSUPPORT_H
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
 // Path of a program built by this project, for example "fwerror".
 std::string BuiltProgram(const std::string& name);
+
+// What write writes to the stream it is given: for the printers and loaders
+// of the library, which take the stream to write to.
+std::string WrittenBy(const std::function<void(std::FILE*)>& write);
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);

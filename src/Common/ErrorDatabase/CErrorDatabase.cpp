@@ -101,7 +101,8 @@ struct CErrorDatabase::Loading {
   }
 };
 
-CErrorDatabase::CErrorDatabase(const std::string& configDirectory) {
+CErrorDatabase::CErrorDatabase(const std::string& configDirectory, std::FILE* problemOutput)
+    : problemOutput_(problemOutput) {
   Loading loading;
   const std::string topPath = configDirectory + kTopFileName;
   Core::IO::XMLDocument topDocument;
@@ -150,8 +151,10 @@ const CError* CErrorDatabase::FindError(unsigned code, int type) const {
 }
 
 void CErrorDatabase::ReportProblem(const std::string& line, const std::string& keptPlace) {
-  std::fprintf(stderr, "%s\n", line.c_str());
-  std::fflush(stderr);
+  if (problemOutput_ != nullptr) {
+    std::fprintf(problemOutput_, "%s\n", line.c_str());
+    std::fflush(problemOutput_);
+  }
   loadProblems_.push_back(keptPlace + line);
 }
 

@@ -8,8 +8,9 @@
 // that holds the fault (a Trigger, the TriggerSet of a faulty Option, an Error,
 // a SubModule or Problem with all it holds, a Module entry) is left out, one
 // line naming the place ("FILE:LINE:COLUMN: ", or "FILE: " for a whole file),
-// the element and the fault goes to standard error, and LoadProblems() keeps
-// the line; so does a file that is not well-formed XML, which contributes
+// the element and the fault goes to problemOutput (standard error unless
+// given; nothing is written where it is null), and LoadProblems() keeps the
+// line; so does a file that is not well-formed XML, which contributes
 // nothing. A module file that cannot be opened is reported at its entry in
 // the top file. A trigger naming its own error gives the bare line
 // "Error <id> links to itself", which LoadProblems() keeps after its place; a
@@ -30,6 +31,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -47,7 +49,7 @@ class CErrorDatabase {
   // The top file of a configuration directory, which lists the module files.
   static constexpr const char* kTopFileName = "FaultwrightConfig.xml";
 
-  explicit CErrorDatabase(const std::string& configDirectory);
+  explicit CErrorDatabase(const std::string& configDirectory, std::FILE* problemOutput = stderr);
   CErrorDatabase(const CErrorDatabase&) = delete;
   CErrorDatabase& operator=(const CErrorDatabase&) = delete;
 
@@ -79,13 +81,14 @@ class CErrorDatabase {
   const std::vector<CError*>& TopLevelErrors(bool changedOnly) const;
   const std::vector<CError*>& ClearedTopLevelErrors() const;
 
-  // The report on standard output, one flushed line at a time. PrintErrorTree
-  // shows every error that nothing triggers with its trigger tree below it
-  // (with all, also those without trigger sets); PrintErrorList shows the
-  // names of every error. A trigger already on the current path is shown but
-  // not followed again, so a cyclic catalogue prints finitely.
-  void PrintErrorTree(bool all) const;
-  void PrintErrorList() const;
+  // The report on out (standard output unless given), one flushed line at a
+  // time. PrintErrorTree shows every error that nothing triggers with its
+  // trigger tree below it (with all, also those without trigger sets);
+  // PrintErrorList shows the names of every error. A trigger already on the
+  // current path, or kMaxTriggerDepth levels down (CTriggerPath.h), is shown
+  // but not followed, so a cyclic or very deep catalogue prints finitely.
+  void PrintErrorTree(bool all, std::FILE* out = stdout) const;
+  void PrintErrorList(std::FILE* out = stdout) const;
 
  private:
   struct Loading;
@@ -111,13 +114,11 @@ class CErrorDatabase {
   // trigger references at the place ("FILE:LINE:COLUMN") of the record's
   // Error element.
   void UpdateWeights(const std::function<std::string(size_t)>& recordPlace);
-  // Writes the line to standard error and keeps it, after keptPlace when the
+  // Writes the line to the problem output and keeps it, after keptPlace when the
   // line itself names no place ("FILE:LINE:COLUMN: ").
   void ReportProblem(const std::string& line, const std::string& keptPlace = std::string());
 
-  // onPath marks, by record index, the errors on the way down to error.
-  void PrintTriggerSets(const CError& error, const std::string& indent, std::vector<char>& onPath) const;
-
+  std::FILE* problemOutput_;
   std::vector<CError> errors_;
   // The index: keys (code, type) packed so that they sort by code, then type,
   // and the records they name, in the same order.

@@ -1,19 +1,20 @@
 // The catalogue report: trees of the errors that nothing triggers, and the
-// list of every error's names, on standard output one flushed line at a time.
+// list of every error's names, one flushed line at a time.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/ErrorDatabase/CTriggerPath.h"
 
 namespace Faultwright {
 
 namespace {
 
-void PrintLine(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+void PrintLine(std::FILE* out, const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), out);
+  std::fputc('\n', out);
+  std::fflush(out);
 }
 
 // "module:submodule:problem:type  (weight) [problem text]"
@@ -29,47 +30,44 @@ std::string SetHeaderLine(const std::string& indent, const CTriggerSet& triggerS
          (triggerSet.TitleSource() == etsTrigger ? "trigger." : "parent.");
 }
 
-}  // namespace
-
-void CErrorDatabase::PrintErrorTree(bool all) const {
-  std::vector<char> onPath(errors_.size(), 0);
-  for (const CError* error : indexedErrors_) {
-    if (error->TriggerSets().empty() && !all) continue;
-    if (!error->Dependents().empty()) continue;
-    PrintLine(TriggerLine(*error) + (error->IsVisible() ? " visible" : " not visible"));
-    onPath[error - errors_.data()] = 1;
-    PrintTriggerSets(*error, "---", onPath);
-    onPath[error - errors_.data()] = 0;
-    PrintLine("");
-  }
-}
-
-void CErrorDatabase::PrintTriggerSets(const CError& error, const std::string& indent, std::vector<char>& onPath) const {
+// Each trigger set of error: its header line, then each trigger with its own
+// sets below it. A trigger is always shown; it is followed only where path lets.
+void PrintTriggerSets(std::FILE* out, const CError& error, const std::string& indent, CTriggerPath& path) {
+  path.Enter(&error);
   for (const CTriggerSet& triggerSet : error.TriggerSets()) {
     bool shallow = triggerSet.ErrorLinking() == eelShallow;
     const std::string prefix = shallow ? std::string(indent.size(), ' ') : indent;
     const std::string childIndent = prefix + (shallow ? "   " : "---");
     bool first = true;
     for (const CError* trigger : triggerSet.Triggers()) {
-      if (first) PrintLine(SetHeaderLine(indent, triggerSet));
+      if (first) PrintLine(out, SetHeaderLine(indent, triggerSet));
       first = false;
-      PrintLine(prefix + TriggerLine(*trigger));
-      char& visiting = onPath[trigger - errors_.data()];
-      // A trigger already on the way down closes a cycle: shown, not followed again.
-      if (trigger->TriggerSets().empty() || visiting) continue;
-      visiting = 1;
-      PrintTriggerSets(*trigger, childIndent, onPath);
-      visiting = 0;
+      PrintLine(out, prefix + TriggerLine(*trigger));
+      if (path.MayEnter(trigger)) PrintTriggerSets(out, *trigger, childIndent, path);
     }
+  }
+  path.Leave();
+}
+
+}  // namespace
+
+void CErrorDatabase::PrintErrorTree(bool all, std::FILE* out) const {
+  CTriggerPath path;
+  for (const CError* error : indexedErrors_) {
+    if (error->TriggerSets().empty() && !all) continue;
+    if (!error->Dependents().empty()) continue;
+    PrintLine(out, TriggerLine(*error) + (error->IsVisible() ? " visible" : " not visible"));
+    PrintTriggerSets(out, *error, "---", path);
+    PrintLine(out, "");
   }
 }
 
-void CErrorDatabase::PrintErrorList() const {
+void CErrorDatabase::PrintErrorList(std::FILE* out) const {
   for (const CError* error : indexedErrors_) {
-    PrintLine("+" + ModuleName(error->Module()));
-    PrintLine("|--+" + SubModuleName(error->SubModule()));
-    PrintLine("|  ---+" + ProblemName(error->Problem()));
-    PrintLine("|     --->" + std::to_string(error->Type()));
+    PrintLine(out, "+" + ModuleName(error->Module()));
+    PrintLine(out, "|--+" + SubModuleName(error->SubModule()));
+    PrintLine(out, "|  ---+" + ProblemName(error->Problem()));
+    PrintLine(out, "|     --->" + std::to_string(error->Type()));
   }
 }
 

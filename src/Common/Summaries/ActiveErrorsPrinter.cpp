@@ -1,45 +1,41 @@
 #include "Common/Summaries/ActiveErrorsPrinter.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "Common/Summaries/StateCode.h"
+#include "Common/ErrorDatabase/CTriggerPath.h"
 #include "Identifiers/Identifiers.h"
 
 namespace Faultwright {
 
 namespace {
 
-void PrintLine(const std::string& prefix, const CError& error) {
-  std::printf("%s%s\n", prefix.c_str(), ErrorIdentifierText(error.Code(), error.Type()).c_str());
-  std::fflush(stdout);
+void PrintLine(std::FILE* out, const std::string& prefix, const CError& error) {
+  std::fprintf(out, "%s%s\n", prefix.c_str(), ErrorIdentifierText(error.Code(), error.Type()).c_str());
+  std::fflush(out);
 }
 
-// path runs from the top-level error down to error.
-void PrintActiveTriggers(const std::string& prefix, const CError& error, std::vector<const CError*>& path) {
-  path.push_back(&error);
+void PrintActiveTriggers(std::FILE* out, const std::string& prefix, const CError& error, CTriggerPath& path) {
+  path.Enter(&error);
   for (const CTriggerSet& triggerSet : error.TriggerSets()) {
     for (const CError* trigger : triggerSet.Triggers()) {
       if (!trigger->IsActive()) continue;
-      PrintLine(prefix, *trigger);
-      if (std::find(path.begin(), path.end(), trigger) == path.end() && path.size() < kMaxTriggerDepth) {
-        PrintActiveTriggers("  " + prefix, *trigger, path);
-      }
+      PrintLine(out, prefix, *trigger);
+      if (path.MayEnter(trigger)) PrintActiveTriggers(out, "  " + prefix, *trigger, path);
     }
   }
-  path.pop_back();
+  path.Leave();
 }
 
 }  // namespace
 
-void PrintActiveTopLevelErrors(const std::vector<CError*>& topLevelErrors) {
-  std::printf("Active top level errors\n");
-  std::fflush(stdout);
-  std::vector<const CError*> path;
+void PrintActiveTopLevelErrors(const std::vector<CError*>& topLevelErrors, std::FILE* out) {
+  std::fputs("Active top level errors\n", out);
+  std::fflush(out);
+  CTriggerPath path;
   for (const CError* error : topLevelErrors) {
-    PrintLine("+", *error);
-    PrintActiveTriggers("  +", *error, path);
+    PrintLine(out, "+", *error);
+    PrintActiveTriggers(out, "  +", *error, path);
   }
 }
 

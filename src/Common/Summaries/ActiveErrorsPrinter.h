@@ -1,6 +1,6 @@
 // PrintActiveTopLevelErrors: the active top-level errors and, below each, its
-// active triggers whatever their linking, as an indented tree on standard
-// output:
+// active triggers whatever their linking, as an indented tree on out
+// (standard output unless given):
 //
 //   Active top level errors
 //   +GPS:GPS:Data:3
@@ -9,18 +9,19 @@
 //
 // A trigger at depth d is written after 2*d blanks. Each line is flushed as
 // it is written. A trigger that is already on the path from the top-level
-// error, or kMaxTriggerDepth levels down (StateCode.h), is written but not
+// error, or kMaxTriggerDepth levels down (CTriggerPath.h), is written but not
 // followed again, so a cyclic catalogue prints finitely.
 #ifndef FAULTWRIGHT_COMMON_ACTIVEERRORSPRINTER_H
 #define FAULTWRIGHT_COMMON_ACTIVEERRORSPRINTER_H
 
+#include <cstdio>
 #include <vector>
 
 #include "Common/ErrorDatabase/CError.h"
 
 namespace Faultwright {
 
-void PrintActiveTopLevelErrors(const std::vector<CError*>& topLevelErrors);
+void PrintActiveTopLevelErrors(const std::vector<CError*>& topLevelErrors, std::FILE* out = stdout);
 
 }  // namespace Faultwright
 

@@ -1,6 +1,5 @@
 #include "Common/Summaries/ErrorSummaries.h"
 
-#include <algorithm>
 #include <string>
 
 #include "Common/Summaries/StateCode.h"
@@ -20,7 +19,7 @@ class TriggerWalk {
 
   void AppendTriggerStates(const CError& error, bool bitsOnly) {
     AppendTriggerBlock(error, bits_);
-    path_.push_back(&error);
+    path_.Enter(&error);
     for (const CTriggerSet& triggerSet : error.TriggerSets()) {
       int activeTriggers = 0;
       for (const CError* trigger : triggerSet.Triggers()) {
@@ -30,7 +29,7 @@ class TriggerWalk {
           keys_.push_back(ErrorKeyOf(*trigger));
           AddActiveTrigger(triggerSet, *trigger, useTextKeys_, summary_);
         }
-        if (!IsOnPath(trigger) && path_.size() < kMaxTriggerDepth) {
+        if (path_.MayEnter(trigger)) {
           AppendTriggerStates(*trigger, bitsOnly || triggerSet.ErrorLinking() == eelShallow);
         }
       }
@@ -40,17 +39,15 @@ class TriggerWalk {
         summary_.vtTitle.clear();
       }
     }
-    path_.pop_back();
+    path_.Leave();
   }
 
  private:
-  bool IsOnPath(const CError* error) const { return std::find(path_.begin(), path_.end(), error) != path_.end(); }
-
   CErrorSummary& summary_;
   std::string& bits_;
   std::vector<CErrorKey>& keys_;
   bool useTextKeys_;
-  std::vector<const CError*> path_;  // from the top-level error down to the error being walked
+  CTriggerPath path_;
 };
 
 }  // namespace

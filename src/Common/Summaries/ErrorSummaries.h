@@ -9,7 +9,7 @@
 // and the fixed code that patterns give for the error and its reported
 // triggers. An error that is already on the path from the top-level error is
 // reported but not followed again, so a cyclic catalogue summarises finitely;
-// nor is one kMaxTriggerDepth levels down (StateCode.h).
+// nor is one kMaxTriggerDepth levels down (CTriggerPath.h).
 //
 // BuildStateSummaries appends a summary with text keys for every state that
 // was ever raised, then orders the whole sequence, earlier records included,

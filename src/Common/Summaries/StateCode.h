@@ -13,17 +13,12 @@
 #include <string>
 
 #include "Common/ErrorDatabase/CError.h"
+#include "Common/ErrorDatabase/CTriggerPath.h"
 
 namespace Faultwright {
 
 // Bits of the index that the state code's reader finds first.
 const std::string::size_type kStateCodeIndexBits = 10;
-// Levels of a trigger tree that the summaries, the decoder and the print of
-// the active errors walk; errors further down are not followed. The walks
-// recurse, and a catalogue may chain its errors deeper than a thread's stack
-// allows. Writer and reader of a state code must stop at the same level.
-const std::string::size_type kMaxTriggerDepth = 256;
-
 // Appends the low ten bits of index; -1 (an error the view does not know)
 // gives ten ones.
 void AppendIndexBits(int index, std::string& bits);

@@ -40,15 +40,13 @@ class TriggerStateReader {
     }
     next_ = std::min(position, bits_.size());
 
-    path_.push_back(&error);
+    path_.Enter(&error);
     std::string childPrefix = prefix + "--";
     for (const CError* trigger : active) {
       lines_.push_back(Line(childPrefix, *trigger));
-      if (std::find(path_.begin(), path_.end(), trigger) == path_.end() && path_.size() < kMaxTriggerDepth) {
-        DecodeTriggerStates(*trigger, childPrefix);
-      }
+      if (path_.MayEnter(trigger)) DecodeTriggerStates(*trigger, childPrefix);
     }
-    path_.pop_back();
+    path_.Leave();
   }
 
   std::string Line(const std::string& prefix, const CError& error) const {
@@ -63,7 +61,7 @@ class TriggerStateReader {
   std::vector<std::string>& lines_;
   std::vector<CErrorKey>& keys_;
   bool flat_;
-  std::vector<const CError*> path_;  // from the top-level error down to the error being read
+  CTriggerPath path_;
 };
 
 }  // namespace

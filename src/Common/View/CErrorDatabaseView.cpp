@@ -308,7 +308,6 @@ int CErrorDatabaseView::Update(CErrorDatabase& catalogue) {
   if (failed_ || !GetLock()) return kNoChange;
   std::memcpy(&copy_, segment_, sizeof(Segment));
   ReleaseLock();
-  lastUpdate_ = Core::MonotonicTime::Now();
 
   if (copy_.header.Enabled != 1) {
     enabled_ = false;

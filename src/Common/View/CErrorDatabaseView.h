@@ -143,8 +143,6 @@ class CErrorDatabaseView {
 
   // Not owned; null removes it.
   void SetListener(CErrorStateListener* listener) { listener_ = listener; }
-  // When Update last copied the segment; zero before.
-  const Core::MonotonicTime& LastUpdate() const { return lastUpdate_; }
 
  private:
   // One unit of the semaphore, at most 5 attempts of 2 ms each.
@@ -177,7 +175,6 @@ class CErrorDatabaseView {
   int semaphoreId_ = -1;
   Segment copy_;
   Header baseline_;
-  Core::MonotonicTime lastUpdate_;
   std::vector<Core::MonotonicTime> lastSeen_;
   int owner_;
   CErrorStateListener* listener_ = nullptr;
