@@ -31,7 +31,7 @@ int RunCheck(const CArguments& arguments) {
   std::string schemas;
   std::string failure;
   if (!OpenConfigurationDirectory(arguments.Positional(0), directory)) return kUsageStatus;
-  if (!SchemaDirectory(schemas, &failure)) {
+  if (!SchemaDirectory(schemas, failure)) {
     ReportFailure(failure);
     return kUsageStatus;
   }
@@ -47,7 +47,7 @@ int RunCheck(const CArguments& arguments) {
   files.push_back(directory + CErrorPatterns::kFileName);
   for (size_t i = 0; i < files.size(); ++i) {
     const char* schema = i == 0 ? kTopSchema : i + 1 == files.size() ? kPatternsSchema : kModuleSchema;
-    if (!ValidateFile(files[i], schemas + schema, problems, &failure)) {
+    if (!ValidateFile(files[i], schemas + schema, problems, failure)) {
       ReportFailure(failure);
       return kUsageStatus;
     }

@@ -142,7 +142,7 @@ class ErrorReport {
 
 }  // namespace
 
-bool SchemaDirectory(std::string& directory, std::string* failure) {
+bool SchemaDirectory(std::string& directory, std::string& failure) {
   char program[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
   if (length > 0) {
@@ -157,13 +157,13 @@ bool SchemaDirectory(std::string& directory, std::string* failure) {
   }
   directory = FAULTWRIGHT_SCHEMA_SOURCE_DIR;
   if (Readable(directory + kProbeSchema)) return true;
-  *failure = "cannot find the configuration schemas (" + std::string(FAULTWRIGHT_SCHEMA_FROM_PROGRAMS) +
-             " beside the program, or " + directory + ")";
+  failure = "cannot find the configuration schemas (" + std::string(FAULTWRIGHT_SCHEMA_FROM_PROGRAMS) +
+            " beside the program, or " + directory + ")";
   return false;
 }
 
 bool ValidateFile(const std::string& path, const std::string& schemaPath, std::vector<std::string>& problems,
-                  std::string* failure) {
+                  std::string& failure) {
   // A directory or a pipe is the loader's to report; a pipe would block.
   struct stat status;
   if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return true;
@@ -191,7 +191,7 @@ bool ValidateFile(const std::string& path, const std::string& schemaPath, std::v
     if (parser) schema.reset(xmlSchemaParse(parser.get()));
   }
   if (!schema) {
-    *failure = "cannot read the schema " + schemaPath + (schemaProblems.empty() ? "" : ": " + schemaProblems[0]);
+    failure = "cannot read the schema " + schemaPath + (schemaProblems.empty() ? "" : ": " + schemaProblems[0]);
     return false;
   }
 
@@ -206,7 +206,7 @@ bool ValidateFile(const std::string& path, const std::string& schemaPath, std::v
   BindModelPrefix(root, root, model);
   std::unique_ptr<xmlSchemaValidCtxt, FreeValidator> validator(xmlSchemaNewValidCtxt(schema.get()));
   if (!validator) {
-    *failure = "out of memory validating " + path;
+    failure = "out of memory validating " + path;
     return false;
   }
   xmlSchemaSetValidStructuredErrors(validator.get(), Collect, &collector);

@@ -9,7 +9,7 @@
 //
 // SchemaDirectory finds the schemas: where they are installed relative to the
 // running program, else in the source tree it was built from. Both functions
-// return false, with the reason in *failure, when a schema cannot be read.
+// return false, with the reason in failure, when a schema cannot be read.
 // ValidateFile reports a file that cannot be read as a problem, and passes
 // over one that is missing or no regular file (the loader says so). Not for
 // concurrent use: libxml2's error reporting is set per process for the call.
@@ -22,10 +22,10 @@
 namespace Faultwright {
 
 // The directory, ending in "/".
-bool SchemaDirectory(std::string& directory, std::string* failure);
+bool SchemaDirectory(std::string& directory, std::string& failure);
 
 bool ValidateFile(const std::string& path, const std::string& schemaPath, std::vector<std::string>& problems,
-                  std::string* failure);
+                  std::string& failure);
 
 }  // namespace Faultwright
 

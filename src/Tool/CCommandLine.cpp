@@ -43,7 +43,7 @@ int CCommandLine::Run(int argc, char** argv) {
   // Every run connects first, help and listings included.
   CFaultwrightAPI client;
   bool raise = true;
-  if (const std::optional<int> status = ReadOptions(argc, argv, &raise)) return *status;
+  if (const std::optional<int> status = ReadOptions(argc, argv, raise)) return *status;
 
   CErrorKey key;
   if (!LookUp(argv + optind, &key)) {
@@ -55,16 +55,16 @@ int CCommandLine::Run(int argc, char** argv) {
   return 0;
 }
 
-std::optional<int> CCommandLine::ReadOptions(int argc, char** argv, bool* raise) const {
+std::optional<int> CCommandLine::ReadOptions(int argc, char** argv, bool& raise) const {
   bool listed = false;
   optind = 0;  // a fresh parse, also when Run is called again in one process
   for (int option; (option = getopt_long(argc, argv, "crMSPTh", kLongOptions, nullptr)) != -1;) {
     switch (option) {
       case 'r':
-        *raise = true;
+        raise = true;
         break;
       case 'c':
-        *raise = false;
+        raise = false;
         break;
       case 'M':
       case 'S':

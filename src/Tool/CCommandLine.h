@@ -34,7 +34,7 @@ class CCommandLine {
  private:
   // The exit status when the options end the run (help, listings, a usage
   // error); none when the four names follow, from argv[optind] on.
-  std::optional<int> ReadOptions(int argc, char** argv, bool* raise) const;
+  std::optional<int> ReadOptions(int argc, char** argv, bool& raise) const;
   // Looks the four names up, all of them, so that one run names every mistake;
   // false when any is unknown.
   bool LookUp(char* const* names, CErrorKey* key) const;

@@ -37,10 +37,10 @@ TriggerReference::Result TriggerReference::Parse(const std::string& id) {
 
   if (!Core::Utilities::SplitString(id, ":", parts_, 0) || parts_.size() != 4) return kMalformed;
   code_ = 0;
+  type_ = ErrorAttributes::ReadNumber(parts_[3].c_str());
   if (!Find(modules, parts_[0], code_)) return kUnknownModule;
   if (!Find(subModules, parts_[1], code_)) return kUnknownSubModule;
   if (!Find(problems, parts_[2], code_)) return kUnknownProblem;
-  type_ = ErrorAttributes::ReadNumber(parts_[3].c_str());
   return kResolved;
 }
 

@@ -23,6 +23,7 @@ class TriggerReference {
   Result Parse(const std::string& id);
   // Valid after Parse gave kResolved.
   uint32_t Code() const { return code_; }
+  // Valid after Parse gave anything but kMalformed.
   int Type() const { return type_; }
   // The type as the id gives it; a name there reads as 0.
   const std::string& TypeText() const { return parts_[3]; }

@@ -1,34 +1,26 @@
 #include "Common/Patterns/CErrorPatterns.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 
+#include "Common/ErrorDatabase/TriggerReference.h"
 #include "Identifiers/Identifiers.h"
 #include "Platform/Core/IO/XMLDocument.h"
 #include "Platform/Core/IO/XMLNode.h"
-#include "Platform/Core/Utilities/SplitString.h"
 
 namespace Faultwright {
 
 namespace {
 
-// A type in a pattern is a number, read like strtol and kept to 32 bits;
-// names of types are not looked up here.
-int32_t ParseType(const std::string& text) {
-  long value = std::strtol(text.c_str(), nullptr, 10);
-  return static_cast<int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
-}
-
-// "Module:SubModule:Problem:Type" into a key. An unknown name makes the code
-// -1, which no error has, so the key is kept but never matches.
-bool ParseErrorReference(const std::string& id, CErrorKey& key) {
-  std::vector<std::string> parts;
-  if (!Core::Utilities::SplitString(id, ":", parts, 0) || parts.size() != 4) return false;
-  key.code = ModuleFromName(parts[0]) | SubModuleFromName(parts[1]) | ProblemFromName(parts[2]);
-  key.type = ParseType(parts[3]);
+// "Module:SubModule:Problem:Type" into a key, read as a catalogue Trigger's id
+// is. An unknown name makes the code -1, which no error has, so the key is
+// kept but never matches.
+bool ReadErrorKey(TriggerReference& reference, const std::string& id, CErrorKey& key) {
+  const TriggerReference::Result result = reference.Parse(id);
+  if (result == TriggerReference::kMalformed) return false;
+  key.code = result == TriggerReference::kResolved ? static_cast<int32_t>(reference.Code()) : -1;
+  key.type = reference.Type();
   return true;
 }
 
@@ -41,14 +33,14 @@ bool ContainsAll(const std::vector<CErrorKey>& sortedActive, const std::vector<C
 }
 
 // A pattern without a fixed code comes back with none, to be skipped.
-CErrorPattern LoadPattern(const Core::IO::XMLNode& patternNode) {
+CErrorPattern LoadPattern(TriggerReference& reference, const Core::IO::XMLNode& patternNode) {
   CErrorPattern pattern;
   pattern.fixedCode = patternNode.Attribute("fixedCode");
   if (pattern.fixedCode.empty()) return pattern;
   pattern.allowPartialMatch = patternNode.Attribute("allowPartialMatch", "no") == "yes";
   for (Core::IO::XMLNode referenceNode : patternNode.Children()) {
     CErrorKey key;
-    if (ParseErrorReference(referenceNode.Attribute("id"), key)) pattern.errorKeys.push_back(key);
+    if (ReadErrorKey(reference, referenceNode.Attribute("id"), key)) pattern.errorKeys.push_back(key);
   }
   std::sort(pattern.errorKeys.begin(), pattern.errorKeys.end());
   return pattern;
@@ -63,9 +55,10 @@ CErrorPatterns::CErrorPatterns(const std::string& configDirectory) {
   document.Parse(configDirectory + kFileName);
   std::optional<Core::IO::XMLNode> patternsNode = document.RootNode().Child("Patterns");
   if (!patternsNode) return;
+  TriggerReference reference;
   for (Core::IO::XMLNode patternNode : patternsNode->Children()) {
     if (!patternNode.IsNamed("pattern")) continue;
-    CErrorPattern pattern = LoadPattern(patternNode);
+    CErrorPattern pattern = LoadPattern(reference, patternNode);
     if (!pattern.fixedCode.empty()) patterns_.push_back(std::move(pattern));
   }
 }

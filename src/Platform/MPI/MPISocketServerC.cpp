@@ -194,18 +194,18 @@ int MPISocketServerC::Poll(int timeoutMs) {
       continue;
     }
     if ((descriptors[i].events & POLLIN) != 0 && (revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-      ReadClient(id, kReadBytesPerTurn, &handed);
+      ReadClient(id, kReadBytesPerTurn, handed);
     }
   }
   if (descriptors[0].revents != 0) AcceptClients();
   return handed;
 }
 
-int MPISocketServerC::ReadClient(int client, size_t maxBytes, int* handed) {
+int MPISocketServerC::ReadClient(int client, size_t maxBytes, int& handed) {
   int received = clients_[client]->Receive(maxBytes);
   for (auto& message : clients_[client]->TakeMessages()) {
     if (handler_ != nullptr) handler_->MessageReceived(client, std::move(message));
-    ++*handed;
+    ++handed;
     if (clients_.count(client) == 0) return -1;  // the handler dropped it
   }
   if (received < 0) Remove(client);
@@ -290,7 +290,7 @@ bool MPISocketServerC::Finish(Clock::time_point deadline) {
     while (clients_.count(id) != 0) {
       pollfd extra = {extraReader_, POLLIN, 0};
       if (Clock::now() >= deadline || poll(&extra, 1, 0) != 0) return false;
-      if (ReadClient(id, Socket::kReadChunkBytes, &handed) <= 0) break;
+      if (ReadClient(id, Socket::kReadChunkBytes, handed) <= 0) break;
     }
   }
   for (auto& entry : clients_) entry.second->Flush();

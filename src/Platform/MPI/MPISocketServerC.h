@@ -115,8 +115,8 @@ class MPISocketServerC {
   // Accepts one waiting connection on the spare descriptor and closes it.
   bool Shed();
   // Reads up to maxBytes of client and hands its messages out (counting them
-  // in *handed): Receive's result.
-  int ReadClient(int client, size_t maxBytes, int* handed);
+  // in handed): Receive's result.
+  int ReadClient(int client, size_t maxBytes, int& handed);
   // Removes client, telling the handler why when the server gave it up.
   void Remove(int client);
   // Whether client must wait for an older connection still being read.
