@@ -57,9 +57,11 @@ TEST_F(StateFileTest, RecordsComeBackWholeAndTimesOnlyFromTheSameBoot) {
     record.Raised = record.Cleared = Core::MonotonicTime();
     record.Flags = 0;
   }
-  for (const char* boot : {"7d1c3c5e-0000-4a55-9d1e-5a0c1c7b2e11", ""}) {
-    ASSERT_EQ(Load(boot), CStateFile::kLoaded);
-    EXPECT_TRUE(SameBytes(loaded_, anotherBoot)) << boot;
+  for (const auto& [saved, read] : std::vector<std::pair<const char*, const char*>>{
+           {kBoot, "7d1c3c5e-0000-4a55-9d1e-5a0c1c7b2e11"}, {kBoot, ""}, {"", ""}}) {
+    ASSERT_TRUE(CStateFile(path_, saved).Save(records_));
+    ASSERT_EQ(Load(read), CStateFile::kLoaded);
+    EXPECT_TRUE(SameBytes(loaded_, anotherBoot)) << saved << " read during " << read;
   }
 }
 
