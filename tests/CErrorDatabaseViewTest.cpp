@@ -138,13 +138,14 @@ TEST_F(ViewTest, ReaderFollowsTheOwner) {
   EXPECT_EQ(reader.Update(catalogue), CErrorDatabaseView::kSomeActive);  // enabled again: a new first look
   EXPECT_EQ(listener.Heard(), "+1 +2 +3");
 
-  // Restored: counters always, times unless they lie ahead (the clock has
-  // restarted since), never the active bit.
   std::vector<CErrorState> states;
   owner_->GetErrorStates(states);
   EXPECT_EQ(states[1].RaiseCount2, 2);
   EXPECT_EQ(states[2].RaiseCount1, 1);
   EXPECT_FALSE(states[1].Raised.CompareNE(states[2].Raised));  // one time for the list
+
+  // Restored: counters always, times unless they lie ahead (the clock has
+  // restarted since), never the active bit.
   states[0] = {kCode, 0, CErrorState::kActive, 9, 9, Core::MonotonicTime::Timer(60000), {}};
   owner_->RestoreErrorStates(states);
   states.clear();
@@ -191,7 +192,7 @@ TEST_F(ViewTest, TheLockIsFiveAttemptsOfTwoMillisecondsAndNotKeptWhenTheListCann
 
 TEST_F(ViewTest, KilledOwnerGivesTheLockBack) {
   Place(1);
-  ChildBody killed([&] {
+  ChildBody killed([] {
     CErrorDatabaseView view(false, 1);
     view.SetEnabled(true);
     // Traced from here on, it stops at every system call.
