@@ -1,131 +1,123 @@
+// The state file: records come back whole, times only from the same boot, and
+// a file torn, corrupt or in the way is refused whole.
 #include <gtest/gtest.h>
-
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "Service/CStateFile.h"
 #include "Support/TestSupport.h"
 
+namespace Faultwright {
 namespace {
 
-using Faultwright::CErrorState;
-using Faultwright::CStateFile;
 using FaultwrightTest::ReadFile;
-using FaultwrightTest::TempDirectory;
 
 const char kBoot[] = "0f6f1f4e-8c1a-4a55-9d1e-5a0c1c7b2e11";
-
-std::vector<CErrorState> SomeRecords() {
-  std::vector<CErrorState> records(3);
-  for (uint16_t i = 0; i < records.size(); ++i) {
-    const uint16_t counter = static_cast<uint16_t>(7 + i);
-    records[i] = {0x010300u + i,
-                  static_cast<int16_t>(i),
-                  1,
-                  counter,
-                  static_cast<uint16_t>(counter + 2),
-                  Core::MonotonicTime(100 + i, 5),
-                  Core::MonotonicTime(200 + i, 6)};
-  }
-  return records;
-}
 
 bool SameBytes(const std::vector<CErrorState>& a, const std::vector<CErrorState>& b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(CErrorState)) == 0;
 }
 
-TEST(StateFileTest, RecordsComeBackWholeAndTimesOnlyFromTheSameBoot) {
-  TempDirectory directory;
-  const std::string path = directory.Path() + "states";
-  std::vector<CErrorState> loaded(1);
-  EXPECT_EQ(CStateFile(path, kBoot).Load(&loaded), CStateFile::kAbsent);
-  EXPECT_EQ(loaded.size(), 1u);
+class StateFileTest : public ::testing::Test {
+ protected:
+  StateFileTest() : path_(directory_.Path() + "states") {
+    for (uint16_t i = 0; i < 3; ++i) {
+      records_.push_back(
+          {0x010300u + i, int16_t(i), CErrorState::kActive, i, uint16_t(i + 2), {100u + i, 5}, {200u + i, 6}});
+    }
+  }
+  // Loads path_ as read during boot into loaded_, which starts as two records.
+  CStateFile::LoadResult Load(const std::string& boot = kBoot) {
+    loaded_.assign(2, CErrorState{});
+    CStateFile file(path_, boot);
+    CStateFile::LoadResult result = file.Load(&loaded_);
+    said_ = file.ErrorText();
+    return result;
+  }
 
-  ASSERT_TRUE(CStateFile(path, kBoot).Save(SomeRecords()));
-  EXPECT_TRUE(ReadFile(path + ".tmp").empty());
-  ASSERT_EQ(CStateFile(path, kBoot).Load(&loaded), CStateFile::kLoaded);
-  EXPECT_TRUE(SameBytes(loaded, SomeRecords()));
+  FaultwrightTest::TempDirectory directory_;
+  std::string path_;
+  std::vector<CErrorState> records_, loaded_;
+  std::string said_;
+};
+
+TEST_F(StateFileTest, RecordsComeBackWholeAndTimesOnlyFromTheSameBoot) {
+  EXPECT_EQ(Load(), CStateFile::kAbsent);
+  ASSERT_TRUE(CStateFile(path_, kBoot).Save(records_));
+  EXPECT_NE(access((path_ + ".tmp").c_str(), F_OK), 0);
+  ASSERT_EQ(Load(), CStateFile::kLoaded);
+  EXPECT_TRUE(SameBytes(loaded_, records_));
 
   // The monotonic clock starts again with every boot, and the errors active
   // then belonged to another run of the unit; an unknown boot is another one.
-  for (const char* otherBoot : {"7d1c3c5e-0000-4a55-9d1e-5a0c1c7b2e11", ""}) {
-    ASSERT_EQ(CStateFile(path, otherBoot).Load(&loaded), CStateFile::kLoaded);
-    std::vector<CErrorState> expected = SomeRecords();
-    for (CErrorState& record : expected) {
-      record.Raised = record.Cleared = Core::MonotonicTime();
-      record.Flags = 0;
-    }
-    EXPECT_TRUE(SameBytes(loaded, expected)) << otherBoot;
+  std::vector<CErrorState> anotherBoot = records_;
+  for (CErrorState& record : anotherBoot) {
+    record.Raised = record.Cleared = Core::MonotonicTime();
+    record.Flags = 0;
   }
-
-  ASSERT_TRUE(CStateFile(path, kBoot).Save({}));
-  ASSERT_EQ(CStateFile(path, kBoot).Load(&loaded), CStateFile::kLoaded);
-  EXPECT_TRUE(loaded.empty());
+  for (const auto& [saved, read] : std::vector<std::pair<const char*, const char*>>{
+           {kBoot, "7d1c3c5e-0000-4a55-9d1e-5a0c1c7b2e11"}, {kBoot, ""}, {"", ""}}) {
+    ASSERT_TRUE(CStateFile(path_, saved).Save(records_));
+    ASSERT_EQ(Load(read), CStateFile::kLoaded);
+    EXPECT_TRUE(SameBytes(loaded_, anotherBoot)) << saved << " read during " << read;
+  }
 }
 
-TEST(StateFileTest, TornOrCorruptFilesAreRejectedWhole) {
-  TempDirectory directory;
-  const std::string path = directory.Path() + "states";
-  ASSERT_TRUE(CStateFile(path, kBoot).Save(SomeRecords()));
-  const std::string good = ReadFile(path);
+TEST_F(StateFileTest, TornOrCorruptFilesAreRejectedWhole) {
+  ASSERT_TRUE(CStateFile(path_, kBoot).Save(records_));
+  const std::string good = ReadFile(path_);
   ASSERT_EQ(good.size(), 48 + 3 * 28 + 4u);
-
-  std::vector<std::pair<std::string, std::string>> damaged = {
-      {good.substr(0, good.size() - 1), "torn"},
-      {good.substr(0, good.size() / 2), "torn"},
-      {good + "x", "torn"},
-      {"", "shorter"},
-      {"XXXX" + good.substr(4), "not a state file"},
-  };
+  // Cut off at any byte, as a power cut during a copy or a full disk may leave it.
+  std::vector<std::pair<std::string, std::string>> damaged;
+  for (size_t length = 0; length < good.size(); ++length) {
+    damaged.push_back({good.substr(0, length), length < 52 ? "shorter" : "torn"});
+  }
+  damaged.push_back({good + "x", "torn"});
+  damaged.push_back({"XXXX" + good.substr(4), "not a state file"});
   for (size_t at : {size_t{4}, size_t{60}, good.size() - 1}) {
     std::string flipped = good;
     flipped[at] ^= 0x01;
     damaged.push_back({flipped, at == 4 ? "version" : "checksum"});
   }
-  std::string manyRecords = good;
-  manyRecords.replace(44, 4, "\xFF\xFF\xFF\xFF");
-  damaged.push_back({manyRecords, "records"});
+  damaged.push_back({good.substr(0, 44) + "\xFF\xFF\xFF\xFF" + good.substr(48), "announces"});
 
-  for (const auto& [bytes, reason] : damaged) {
-    directory.Write("states", bytes);
-    std::vector<CErrorState> loaded(2);
-    CStateFile file(path, kBoot);
-    EXPECT_EQ(file.Load(&loaded), CStateFile::kRejected) << reason;
-    EXPECT_NE(file.ErrorText().find(reason), std::string::npos) << file.ErrorText();
-    EXPECT_EQ(loaded.size(), 2u);
+  for (size_t row = 0; row < damaged.size(); ++row) {
+    // A file of its own for every row: rewriting one file would flush it each time.
+    path_ = directory_.Write(std::to_string(row), damaged[row].first);
+    EXPECT_EQ(Load(), CStateFile::kRejected) << row;
+    EXPECT_NE(said_.find(damaged[row].second), std::string::npos) << row << ": " << said_;
+    EXPECT_EQ(loaded_.size(), 2u);
   }
 }
 
-TEST(StateFileTest, LinksAtTheTemporaryNameAreReplacedNotWrittenThrough) {
-  TempDirectory directory;
-  const std::string path = directory.Path() + "states";
-  const std::string victim = directory.Write("victim", "another user's file");
-  ASSERT_EQ(symlink(victim.c_str(), (path + ".tmp").c_str()), 0);
-  ASSERT_TRUE(CStateFile(path, kBoot).Save(SomeRecords()));
-  ASSERT_EQ(link(victim.c_str(), (path + ".tmp").c_str()), 0);
-  ASSERT_TRUE(CStateFile(path, kBoot).Save(SomeRecords()));
+TEST_F(StateFileTest, LinksAtTheTemporaryNameAreReplacedNotWrittenThrough) {
+  const std::string victim = directory_.Write("victim", "another user's file");
+  ASSERT_EQ(symlink(victim.c_str(), (path_ + ".tmp").c_str()), 0);
+  ASSERT_TRUE(CStateFile(path_, kBoot).Save(records_));
+  ASSERT_EQ(link(victim.c_str(), (path_ + ".tmp").c_str()), 0);
+  ASSERT_TRUE(CStateFile(path_, kBoot).Save(records_));
   EXPECT_EQ(ReadFile(victim), "another user's file");
-  std::vector<CErrorState> loaded;
-  ASSERT_EQ(CStateFile(path, kBoot).Load(&loaded), CStateFile::kLoaded);
-  EXPECT_TRUE(SameBytes(loaded, SomeRecords()));
+  ASSERT_EQ(Load(), CStateFile::kLoaded);
+  EXPECT_TRUE(SameBytes(loaded_, records_));
 }
 
-TEST(StateFileTest, AFailedSaveLeavesTheFileAsItWas) {
-  TempDirectory directory;
-  CStateFile nowhere(directory.Path() + "missing/states", kBoot);
-  EXPECT_FALSE(nowhere.Save(SomeRecords()));
-  EXPECT_NE(nowhere.ErrorText().find("open"), std::string::npos);
-
-  const std::string path = directory.Path() + "states";
-  CStateFile file(path, kBoot);
-  ASSERT_TRUE(file.Save(SomeRecords()));
-  EXPECT_FALSE(file.Save(std::vector<CErrorState>(CStateFile::kMaxRecords + 1)));
-  std::vector<CErrorState> loaded;
-  ASSERT_EQ(file.Load(&loaded), CStateFile::kLoaded);
-  EXPECT_TRUE(SameBytes(loaded, SomeRecords()));
+TEST_F(StateFileTest, AFailedSaveIsSaidAndLeavesTheFileAsItWas) {
+  ASSERT_TRUE(CStateFile(path_, kBoot).Save(records_));
+  ASSERT_EQ(mkdir((directory_.Path() + "directory").c_str(), 0700), 0);
+  // A directory that is not there, a directory in the way, too many records.
+  for (const auto& [path, records] :
+       std::vector<std::pair<std::string, size_t>>{{directory_.Path() + "missing/states", 1},
+                                                   {directory_.Path() + "directory", 1},
+                                                   {path_, CStateFile::kMaxRecords + 1}}) {
+    CStateFile file(path, kBoot);
+    EXPECT_FALSE(file.Save(std::vector<CErrorState>(records))) << path;
+    EXPECT_FALSE(file.ErrorText().empty() || access((path + ".tmp").c_str(), F_OK) == 0) << file.ErrorText();
+  }
+  ASSERT_EQ(Load(), CStateFile::kLoaded);
+  EXPECT_TRUE(SameBytes(loaded_, records_));
 }
 
 }  // namespace
+}  // namespace Faultwright
