@@ -17,8 +17,8 @@
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Identifiers/Identifiers.h"
 #include "Service/CStateFile.h"
-#include "Support/SharedSegment.h"
 #include "Support/ServiceProcess.h"
+#include "Support/SharedSegment.h"
 #include "Support/TestService.h"
 #include "Support/TestSupport.h"
 
@@ -66,12 +66,14 @@ class SystemdPortTest : public ::testing::Test {
 // The datagrams that arrive on socket until one equals last, or two seconds pass.
 std::vector<std::string> ReceiveUntil(int socket, const std::string& last, ServiceProcess& service) {
   std::vector<std::string> received;
-  service.WaitUntil([&] {
-    char buffer[256];
-    ssize_t size;
-    while ((size = recv(socket, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) received.emplace_back(buffer, size);
-    return !received.empty() && received.back() == last;
-  }, 2000);
+  service.WaitUntil(
+      [&] {
+        char buffer[256];
+        ssize_t size;
+        while ((size = recv(socket, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) received.emplace_back(buffer, size);
+        return !received.empty() && received.back() == last;
+      },
+      2000);
   return received;
 }
 
@@ -138,8 +140,8 @@ TEST_F(SystemdPortTest, AReloadKeepsTheStatesOfErrorsThatStayAndABrokenCatalogue
   ASSERT_EQ(CStateFile(directory_.Path() + "states").Load(&records), CStateFile::kLoaded);
   std::vector<std::string> active;
   for (const CErrorState& record : records) {
-    if (record.IsActive()) active.push_back(ErrorIdentifierText(record.Code, record.Type) + " " +
-                                            std::to_string(record.RaiseCount1));
+    if (record.IsActive())
+      active.push_back(ErrorIdentifierText(record.Code, record.Type) + " " + std::to_string(record.RaiseCount1));
     EXPECT_NE(ErrorIdentifierText(record.Code, record.Type).rfind("Spray:", 0), 0u);
   }
   EXPECT_EQ(active, std::vector<std::string>{"GPS:GPS:Firmware Version:12 1"});
