@@ -86,41 +86,44 @@ foreach(file IN LISTS FAULTWRIGHT_CONFIG_FILES)
 endforeach()
 file(WRITE ${PROJECT_BINARY_DIR}/conffiles "${conffiles}")
 
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME faultwright)
-set(CPACK_PACKAGE_VENDOR "Faultwright")
-set(CPACK_PACKAGE_CONTACT "Faultwright developers <developers@faultwright.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fault reporting of the guidance unit")
-set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_STRIP_FILES ON)
-set(CPACK_COMPONENTS_ALL runtime dev)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
-set(CPACK_DEBIAN_PACKAGE_SECTION misc)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://faultwright.example/")
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME faultwright)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION admin)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "init-system-helpers (>= 1.52)")
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
-  ${PROJECT_BINARY_DIR}/conffiles ${CMAKE_CURRENT_LIST_DIR}/postinst ${CMAKE_CURRENT_LIST_DIR}/prerm
-  ${CMAKE_CURRENT_LIST_DIR}/postrm)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "fault reporting of the guidance unit: service, tool and inspector
+# The packages are ours to build only when we are the project being built.
+if(PROJECT_IS_TOP_LEVEL)
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGE_NAME faultwright)
+  set(CPACK_PACKAGE_VENDOR "Faultwright")
+  set(CPACK_PACKAGE_CONTACT "Faultwright developers <developers@faultwright.example>")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fault reporting of the guidance unit")
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_COMPONENTS_ALL runtime dev)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+  set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://faultwright.example/")
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME faultwright)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION admin)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "init-system-helpers (>= 1.52)")
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_BINARY_DIR}/conffiles ${CMAKE_CURRENT_LIST_DIR}/postinst ${CMAKE_CURRENT_LIST_DIR}/prerm
+    ${CMAKE_CURRENT_LIST_DIR}/postrm)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "fault reporting of the guidance unit: service, tool and inspector
  fwservice receives the faults that the unit's components raise and clear,
  applies them to the error catalogue and publishes the live states in shared
  memory; fwerror raises or clears one fault by name; fwinspect checks a
  configuration, prints the catalogue and watches the live errors.")
-set(CPACK_DEBIAN_DEV_PACKAGE_NAME faultwright-dev)
-set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libpugixml-dev")
-set(CPACK_COMPONENT_DEV_DESCRIPTION "fault reporting of the guidance unit: static library and headers
+  set(CPACK_DEBIAN_DEV_PACKAGE_NAME faultwright-dev)
+  set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+  set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libpugixml-dev")
+  set(CPACK_COMPONENT_DEV_DESCRIPTION "fault reporting of the guidance unit: static library and headers
  The client that raises and clears faults in the diagnostic service, the
  error catalogue and the reader of the live error states, as a static
  library with its headers, a CMake package (find_package(Faultwright)) and a
  pkg-config file (faultwright).")
-include(CPack)
+  include(CPack)
+endif()
 
 if(FAULTWRIGHT_TESTS AND TARGET fwerror)
   add_test(NAME Completion COMMAND ${CMAKE_CURRENT_LIST_DIR}/completion-test.sh ${PROJECT_BINARY_DIR})
