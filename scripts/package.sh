@@ -52,7 +52,7 @@ fi
 
 echo "lintian"
 # Its findings are shown; only errors fail (the tags we accept have overrides).
-lintian --fail-on error "${debs[@]}"
+lintian --fail-on error --display-info --show-overrides "${debs[@]}"
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "not root: the packages are not installed and tried"
