@@ -31,6 +31,17 @@
 // and readers would see nothing until the next change.
 //
 // With a catalogue, one service serves a working directory (CDirectoryLock).
+// SIGHUP loads the catalogue again from its directory: the errors that stay
+// keep their states and counters, the new ones start inactive, and the
+// segment and the state file get the new table at once. A catalogue that
+// does not load (no top file, no errors) leaves the one before in place,
+// with a line that says why.
+//
+// Under a service manager (CSystemdNotifier) the service says "READY=1" once
+// it listens and has published, "RELOADING=1" and "READY=1" around a reload,
+// "STOPPING=1" when it stops, and pings the watchdog from its loop. Its own
+// lines on the error stream carry the journal's priority prefixes where that
+// stream is the journal (CJournalStream): errors, warnings, and information.
 //
 // On SIGINT or SIGTERM the service stops accepting, applies every complete
 // message that its clients had written by then (for kStopReadLimit at most,
@@ -53,10 +64,12 @@
 #include "Common/ErrorDatabase/CErrorDatabaseListener.h"
 #include "Platform/MPI/MPISocketServerC.h"
 #include "Service/CDirectoryLock.h"
+#include "Service/CJournalStream.h"
 #include "Service/CLineOutput.h"
 #include "Service/CServiceOptions.h"
+#include "Service/CServiceSignals.h"
 #include "Service/CStateFile.h"
-#include "Service/CStopSignals.h"
+#include "Service/CSystemdNotifier.h"
 #include "Service/CViewPublisher.h"
 
 namespace Faultwright {
@@ -94,6 +107,13 @@ class CDiagnosticService : private CErrorDatabaseListener, private MPIServerHand
   bool Start();
   void RaiseDescriptorLimit();
   bool OpenCatalogue();
+  // The catalogue of the configuration directory; null, with a line that
+  // begins with failure, when it does not load.
+  std::unique_ptr<CErrorDatabase> LoadCatalogue(const char* failure);
+  void Reload();
+  // Sends state to the service manager, if any.
+  void Tell(const char* state);
+  void ReportNotifyTrouble();
   void MessageReceived(int client, std::unique_ptr<BDictionaryC> message) override;
   void ClientDropped(int client, const std::string& reason) override;
   void SheddingChanged(bool started, size_t turnedAway) override;
@@ -114,7 +134,7 @@ class CDiagnosticService : private CErrorDatabaseListener, private MPIServerHand
   // False when the states could not be saved.
   bool SyncAtExit();
 
-  void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void Report(CJournalStream::Priority priority, const char* format, ...) __attribute__((format(printf, 3, 4)));
   // Writes what the streams take now, and reports the lines they dropped.
   void FlushOutput();
   void FlushOutputAtEnd();
@@ -122,6 +142,8 @@ class CDiagnosticService : private CErrorDatabaseListener, private MPIServerHand
   CServiceOptions options_;
   CLineOutput out_;
   CLineOutput err_;
+  CJournalStream journal_;  // of err_
+  CSystemdNotifier notifier_;
   CDirectoryLock directoryLock_;
   MPISocketServerC server_;
   std::unique_ptr<CErrorDatabase> catalogue_;
@@ -133,6 +155,7 @@ class CDiagnosticService : private CErrorDatabaseListener, private MPIServerHand
   // Trouble is reported when it starts and when it ends, not at every retry.
   bool segmentTrouble_ = false;
   bool saveTrouble_ = false;
+  bool notifyTrouble_ = false;
 };
 
 }  // namespace Faultwright

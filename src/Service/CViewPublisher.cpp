@@ -19,31 +19,61 @@ bool SameState(const CErrorState& a, const CErrorState& b) {
 }  // namespace
 
 CViewPublisher::CViewPublisher(CErrorDatabase& catalogue, CErrorDatabaseListener* next)
-    : catalogue_(catalogue), next_(next) {}
+    : catalogue_(&catalogue), next_(next) {}
 
 CViewPublisher::~CViewPublisher() = default;
 
-bool CViewPublisher::Open(const std::vector<CErrorState>& records) {
-  const std::vector<CError>& errors = catalogue_.Errors();
+void CViewPublisher::Index() {
+  const std::vector<CError>& errors = catalogue_->Errors();
   placed_ = std::min<size_t>(errors.size(), CErrorDatabaseView::kMaxErrors);
   firstEntry_.clear();
   for (size_t i = 0; i < placed_; ++i) {
     firstEntry_.emplace(Key(errors[i].Code(), static_cast<int16_t>(errors[i].Type())), i);
   }
+}
+
+void CViewPublisher::RaiseActiveInCatalogue() {
+  // The errors active before are active again, in the catalogue as in the
+  // segment, without a word: nothing was raised.
+  for (const CErrorState& state : states_) {
+    if (state.IsActive()) catalogue_->RaiseError(state.Code, state.Type, true);
+  }
+  catalogue_->UpdateTopLevelErrors();
+}
+
+bool CViewPublisher::Open(const std::vector<CErrorState>& records) {
+  Index();
   view_ = std::make_unique<CErrorDatabaseView>(true, 1);
   // Only this process writes the segment, so a step lost to a lock time-out
   // shows when the segment is read back, and the steps bear repeating.
   for (int attempt = 0; attempt < kOpenAttempts && !view_->HasFailed(); ++attempt) {
     if (!Place(records)) continue;
-    // The errors active before the stop are active again, in the catalogue as
-    // in the segment, without a word: nothing was raised.
-    for (const CErrorState& state : states_) {
-      if (state.IsActive()) catalogue_.RaiseError(state.Code, state.Type, true);
-    }
-    catalogue_.UpdateTopLevelErrors();
+    RaiseActiveInCatalogue();
     return true;
   }
   return false;
+}
+
+void CViewPublisher::Reload(CErrorDatabase& catalogue) {
+  // Every entry of the new table gets a state: the table's entries keep
+  // theirs when the table changes under them, and a new error must not take
+  // over the state of the one that stood at its place.
+  std::vector<CErrorState> states;
+  const std::vector<CError>& errors = catalogue.Errors();
+  for (size_t i = 0; i < errors.size() && i < CErrorDatabaseView::kMaxErrors; ++i) {
+    const CErrorState* kept = Find(states_, errors[i].Code(), errors[i].Type());
+    CErrorState fresh = {};
+    fresh.Code = errors[i].Code();
+    fresh.Type = static_cast<int16_t>(errors[i].Type());
+    states.push_back(kept != nullptr ? *kept : fresh);
+  }
+  catalogue_ = &catalogue;
+  Index();
+  states_ = std::move(states);
+  RaiseActiveInCatalogue();
+  // Until the next Verify places it all, changes go to the copy only.
+  placing_ = true;
+  writing_ = false;
 }
 
 bool CViewPublisher::Place(const std::vector<CErrorState>& records) {
@@ -55,7 +85,7 @@ bool CViewPublisher::Place(const std::vector<CErrorState>& records) {
   for (const CErrorState& record : records) {
     if (seen.insert(Key(record.Code, record.Type)).second) firsts.push_back(record);
   }
-  view_->SetErrors(catalogue_);
+  view_->SetErrors(*catalogue_);
   view_->ResumeErrorStates(firsts);
   view_->SetEnabled(true);
   std::vector<CErrorState> states;
@@ -126,7 +156,7 @@ int CViewPublisher::Verify() {
   }
   // Another process may have written over the table itself; without it no
   // entry can be found, nor compared.
-  if (view_->RepairErrors(catalogue_) < 0) return -1;
+  if (view_->RepairErrors(*catalogue_) < 0) return -1;
   if (!view_->IsEnabled()) {
     view_->SetEnabled(true);
     if (!view_->IsEnabled()) return -1;  // the lock was not obtained

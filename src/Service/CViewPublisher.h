@@ -21,6 +21,11 @@
 // one wait per Verify rather than one per change; the next Verify that reads
 // the segment writes them all.
 // The copy is also what the service saves, so a save never waits for the lock.
+//
+// Reload moves the publisher to a catalogue loaded anew: the errors that
+// stay keep their states (active bits, counters, times), the new ones start
+// inactive and never raised, and the table and states are placed in the
+// segment whole at the next Verify.
 #ifndef FAULTWRIGHT_SERVICE_CVIEWPUBLISHER_H
 #define FAULTWRIGHT_SERVICE_CVIEWPUBLISHER_H
 
@@ -50,6 +55,11 @@ class CViewPublisher : public CErrorDatabaseListener {
   // (printed by the view).
   bool Open(const std::vector<CErrorState>& records);
 
+  // Publishes catalogue instead of the one before, which may go once this
+  // returns; the errors active in the copy are raised silently in catalogue.
+  // REQUIRES: Open succeeded; catalogue has no listener yet.
+  void Reload(CErrorDatabase& catalogue);
+
   void ErrorRaised(unsigned code, EProblemType type) override;
   void ErrorCleared(unsigned code, EProblemType type) override;
 
@@ -73,8 +83,12 @@ class CViewPublisher : public CErrorDatabaseListener {
   // The entry of states that the view's lookups find for (code, type): the
   // first one.
   CErrorState* Find(std::vector<CErrorState>& states, unsigned code, int type);
+  // Sets the entries that the catalogue's records get, and their lookup.
+  void Index();
+  // Raises the errors active in States() silently in the catalogue.
+  void RaiseActiveInCatalogue();
 
-  CErrorDatabase& catalogue_;
+  CErrorDatabase* catalogue_;
   CErrorDatabaseListener* next_;
   std::unique_ptr<CErrorDatabaseView> view_;
   std::vector<CErrorState> states_;

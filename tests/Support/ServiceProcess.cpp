@@ -17,10 +17,12 @@
 
 namespace FaultwrightTest {
 
-ServiceProcess::ServiceProcess(const std::vector<std::string>& args, const std::string& directory) {
-  std::vector<std::string> argv = {"fwservice"};
+ServiceProcess::ServiceProcess(const std::vector<std::string>& args, const std::string& directory,
+                               const std::vector<std::string>& launcher) {
+  std::vector<std::string> argv = launcher;
+  argv.push_back(launcher.empty() ? "fwservice" : BuiltProgram("fwservice"));
   argv.insert(argv.end(), args.begin(), args.end());
-  ChildProcess child = StartProcess(BuiltProgram("fwservice"), argv, directory);
+  ChildProcess child = StartProcess(launcher.empty() ? BuiltProgram("fwservice") : launcher[0], argv, directory);
   pid_ = child.pid;
   outPipe_ = child.out;
   errPipe_ = child.err;

@@ -19,7 +19,10 @@ class ServiceProcess {
  public:
   // Starts fwservice with args (argv[0] excluded) in directory and waits until
   // it reports that it serves, or ends (then Stop gives its exit status).
-  ServiceProcess(const std::vector<std::string>& args, const std::string& directory);
+  // A launcher (its program first) runs the service as its last argument
+  // but args, as a service manager would.
+  ServiceProcess(const std::vector<std::string>& args, const std::string& directory,
+                 const std::vector<std::string>& launcher = {});
   ~ServiceProcess();
   ServiceProcess(const ServiceProcess&) = delete;
   ServiceProcess& operator=(const ServiceProcess&) = delete;

@@ -1,4 +1,4 @@
-#include "Service/CStopSignals.h"
+#include "Service/CServiceSignals.h"
 
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -10,27 +10,28 @@
 
 namespace Faultwright {
 
-CStopSignals::CStopSignals() {
-  sigset_t stops;
-  sigemptyset(&stops);
-  sigaddset(&stops, SIGINT);
-  sigaddset(&stops, SIGTERM);
+CServiceSignals::CServiceSignals() {
+  sigset_t handled;
+  sigemptyset(&handled);
+  sigaddset(&handled, SIGINT);
+  sigaddset(&handled, SIGTERM);
+  sigaddset(&handled, SIGHUP);
   struct sigaction ignore = {};
   ignore.sa_handler = SIG_IGN;
   if (sigaction(SIGPIPE, &ignore, nullptr) != 0) {
     errorText_ = Core::SystemError("sigaction SIGPIPE");
-  } else if (sigprocmask(SIG_BLOCK, &stops, nullptr) != 0) {
+  } else if (sigprocmask(SIG_BLOCK, &handled, nullptr) != 0) {
     errorText_ = Core::SystemError("sigprocmask");
-  } else if ((descriptor_ = signalfd(-1, &stops, SFD_NONBLOCK | SFD_CLOEXEC)) < 0) {
+  } else if ((descriptor_ = signalfd(-1, &handled, SFD_NONBLOCK | SFD_CLOEXEC)) < 0) {
     errorText_ = Core::SystemError("signalfd");
   }
 }
 
-CStopSignals::~CStopSignals() {
+CServiceSignals::~CServiceSignals() {
   if (descriptor_ >= 0) close(descriptor_);
 }
 
-int CStopSignals::Take() {
+int CServiceSignals::Take() {
   if (descriptor_ < 0) return 0;
   signalfd_siginfo info;
   for (;;) {
@@ -40,5 +41,7 @@ int CStopSignals::Take() {
     return 0;  // none pending (EAGAIN)
   }
 }
+
+bool CServiceSignals::IsReload(int signal) { return signal == SIGHUP; }
 
 }  // namespace Faultwright
