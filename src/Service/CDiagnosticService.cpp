@@ -3,14 +3,18 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>
 
 #include "Identifiers/Identifiers.h"
+#include "Platform/Core/SystemError.h"
 #include "Platform/MPI/BElementC.h"
 
 namespace Faultwright {
@@ -65,7 +69,7 @@ int CDiagnosticService::Run() {
   int stop = 0;
   while (stop == 0) {
     if (server_.Poll(PollTimeout()) < 0) {
-      Report(CJournalStream::kError, "waiting for clients failed: %s", std::strerror(errno));
+      Report(CJournalStream::kError, "%s", Core::SystemError("waiting for clients failed").c_str());
       status = 1;
       break;
     }
@@ -142,22 +146,37 @@ void CDiagnosticService::RaiseDescriptorLimit() {
   // Each client takes a descriptor; the hard limit is as far as the system lets us go.
   rlimit limit;
   if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
-    Report(CJournalStream::kWarning, "cannot read the descriptor limit: %s", std::strerror(errno));
+    Report(CJournalStream::kWarning, "%s", Core::SystemError("cannot read the descriptor limit").c_str());
   } else if (limit.rlim_cur < limit.rlim_max) {
     limit.rlim_cur = limit.rlim_max;
     if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
-      Report(CJournalStream::kWarning, "cannot raise the descriptor limit: %s", std::strerror(errno));
+      Report(CJournalStream::kWarning, "%s", Core::SystemError("cannot raise the descriptor limit").c_str());
   }
 }
 
 std::unique_ptr<CErrorDatabase> CDiagnosticService::LoadCatalogue(const char* failure) {
-  // The loader reports each of its load problems on the error stream itself.
-  auto catalogue = std::make_unique<CErrorDatabase>(options_.configDirectory);
+  // The loader's problem lines go out as they are, as warnings of the error
+  // stream, which never waits for a reader; without memory for them they go
+  // straight to standard error.
+  char* problems = nullptr;
+  size_t problemBytes = 0;
+  std::FILE* problemOutput = open_memstream(&problems, &problemBytes);
+  auto catalogue =
+      std::make_unique<CErrorDatabase>(options_.configDirectory, problemOutput != nullptr ? problemOutput : stderr);
+  if (problemOutput != nullptr && std::fclose(problemOutput) == 0) {
+    const std::string prefix = journal_.Prefix(CJournalStream::kWarning);
+    for (const char *line = problems, *end = problems + problemBytes; line < end;) {
+      const char* lineEnd = std::find(line, end, '\n');
+      err_.Add(prefix + std::string(line, lineEnd) + "\n");
+      line = lineEnd + 1;
+    }
+  }
+  std::free(problems);
   if (!catalogue->Errors().empty()) return catalogue;
   // The loader gives an empty catalogue for a top file it cannot open.
   const std::string top = options_.configDirectory + CErrorDatabase::kTopFileName;
   if (access(top.c_str(), R_OK) != 0) {
-    Report(CJournalStream::kError, "%s: cannot read %s: %s", failure, top.c_str(), std::strerror(errno));
+    Report(CJournalStream::kError, "%s", Core::SystemError(failure + (": cannot read " + top)).c_str());
   } else {
     Report(CJournalStream::kError, "%s: no errors in the catalogue of %s", failure, options_.configDirectory.c_str());
   }

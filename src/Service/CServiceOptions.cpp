@@ -4,7 +4,7 @@
 
 namespace Faultwright {
 
-bool CServiceOptions::Parse(int argc, char** argv, std::string* problem) {
+bool CServiceOptions::Parse(int argc, char** argv, std::string& problem) {
   static const option kOptions[] = {{"config", required_argument, nullptr, 'C'},
                                     {"state", required_argument, nullptr, 's'},
                                     {"help", no_argument, nullptr, 'h'},
@@ -24,7 +24,7 @@ bool CServiceOptions::Parse(int argc, char** argv, std::string* problem) {
         }
         [[fallthrough]];  // an empty value is none
       case ':':
-        *problem = std::string((option == ':' ? optopt : option) == 's' ? "--state" : "--config") + " needs a value";
+        problem = std::string((option == ':' ? optopt : option) == 's' ? "--state" : "--config") + " needs a value";
         return false;
       case 'h':
         help = true;
@@ -34,17 +34,17 @@ bool CServiceOptions::Parse(int argc, char** argv, std::string* problem) {
         break;
       default:
         // optopt names an unknown short option; a long one is the argument just read.
-        *problem = "unknown option " + (optopt != 0 ? std::string("-") + char(optopt) : std::string(argv[optind - 1]));
+        problem = "unknown option " + (optopt != 0 ? std::string("-") + char(optopt) : std::string(argv[optind - 1]));
         return false;
     }
   }
   if (optind < argc) {
-    *problem = std::string("unexpected argument ") + argv[optind];
+    problem = std::string("unexpected argument ") + argv[optind];
     return false;
   }
   if (!configDirectory.empty() && configDirectory.back() != '/') configDirectory += '/';
   if (!stateFile.empty() && configDirectory.empty()) {
-    *problem = "--state needs --config";
+    problem = "--state needs --config";
     return false;
   }
   return true;

@@ -21,9 +21,9 @@ struct CServiceOptions {
   bool help = false;
   bool version = false;
 
-  // False, with the reason in *problem, for an unknown option, an option
+  // False, with the reason in problem, for an unknown option, an option
   // without its value, an operand, or --state without --config.
-  bool Parse(int argc, char** argv, std::string* problem);
+  bool Parse(int argc, char** argv, std::string& problem);
 
   static const char* Usage();
   // "fwservice (Faultwright) VERSION" and a line feed.

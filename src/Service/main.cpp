@@ -8,7 +8,7 @@
 int main(int argc, char** argv) {
   Faultwright::CServiceOptions options;
   std::string problem;
-  if (!options.Parse(argc, argv, &problem)) {
+  if (!options.Parse(argc, argv, problem)) {
     std::fprintf(stderr, "fwservice: %s\n%s", problem.c_str(), Faultwright::CServiceOptions::Usage());
     return Faultwright::CServiceOptions::kUsageStatus;
   }
