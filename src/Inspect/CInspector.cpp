@@ -3,6 +3,7 @@
 #include "Inspect/CatalogueCommands.h"
 #include "Inspect/CommandSupport.h"
 #include "Inspect/LiveCommands.h"
+#include "Inspect/ServeCommand.h"
 
 namespace Faultwright {
 
@@ -52,6 +53,15 @@ const std::vector<CInspector::Command>& CInspector::Commands() {
        {"--flat"},
        {},
        RunDecode},
+      {"serve",
+       "DIR [--listen ADDRESS:PORT]",
+       "serve the live database here to a browser and a monitoring system: the diagnostics page, JSON under /api/ "
+       "and /metrics (default address 127.0.0.1:5380)",
+       1,
+       1,
+       {},
+       {"--listen"},
+       RunServe},
       {"help", "[COMMAND]", "this list, or the usage of one command", 0, 1, {}, {}, Help},
   };
   return commands;

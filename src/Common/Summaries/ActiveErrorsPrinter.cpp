@@ -17,14 +17,15 @@ void PrintLine(const std::string& prefix, const CError& error) {
 }
 
 // path runs from the top-level error down to error.
-void PrintActiveTriggers(const std::string& prefix, const CError& error, std::vector<const CError*>& path) {
+void VisitActiveTriggers(const CError& error, std::vector<const CError*>& path,
+                         const std::function<void(const CError&, size_t)>& visit) {
   path.push_back(&error);
   for (const CTriggerSet& triggerSet : error.TriggerSets()) {
     for (const CError* trigger : triggerSet.Triggers()) {
       if (!trigger->IsActive()) continue;
-      PrintLine(prefix, *trigger);
+      visit(*trigger, path.size());
       if (std::find(path.begin(), path.end(), trigger) == path.end() && path.size() < kMaxTriggerDepth) {
-        PrintActiveTriggers("  " + prefix, *trigger, path);
+        VisitActiveTriggers(*trigger, path, visit);
       }
     }
   }
@@ -36,11 +37,16 @@ void PrintActiveTriggers(const std::string& prefix, const CError& error, std::ve
 void PrintActiveTopLevelErrors(const std::vector<CError*>& topLevelErrors) {
   std::printf("Active top level errors\n");
   std::fflush(stdout);
-  std::vector<const CError*> path;
   for (const CError* error : topLevelErrors) {
     PrintLine("+", *error);
-    PrintActiveTriggers("  +", *error, path);
+    ForEachActiveTrigger(
+        *error, [](const CError& trigger, size_t depth) { PrintLine(std::string(2 * depth, ' ') + "+", trigger); });
   }
+}
+
+void ForEachActiveTrigger(const CError& error, const std::function<void(const CError&, size_t)>& visit) {
+  std::vector<const CError*> path;
+  VisitActiveTriggers(error, path, visit);
 }
 
 }  // namespace Faultwright

@@ -11,9 +11,15 @@
 // it is written. A trigger that is already on the path from the top-level
 // error, or kMaxTriggerDepth levels down (StateCode.h), is written but not
 // followed again, so a cyclic catalogue prints finitely.
+//
+// ForEachActiveTrigger walks the same tree below one error for another form
+// of it: visit(trigger, depth) for each active trigger in the printer's
+// order, depth 1 for error's own triggers.
 #ifndef FAULTWRIGHT_COMMON_ACTIVEERRORSPRINTER_H
 #define FAULTWRIGHT_COMMON_ACTIVEERRORSPRINTER_H
 
+#include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "Common/ErrorDatabase/CError.h"
@@ -21,6 +27,7 @@
 namespace Faultwright {
 
 void PrintActiveTopLevelErrors(const std::vector<CError*>& topLevelErrors);
+void ForEachActiveTrigger(const CError& error, const std::function<void(const CError&, size_t)>& visit);
 
 }  // namespace Faultwright
 
