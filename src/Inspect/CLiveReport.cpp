@@ -229,8 +229,8 @@ CLiveReport::CAnswer CLiveReport::Catalogue() {
   // The summaries' form without what only the live database knows.
   Json errors = SummariesToJsonArray(summaries, Core::MonotonicTime::Now(), true);
   for (Json& error : errors) {
-    for (const char* live : {"raised", "raisedAt", "cleared", "clearedAt", "raiseCount1", "raiseCount2", "stateCode",
-                             "fixedCode"}) {
+    for (const char* live :
+         {"raised", "raisedAt", "cleared", "clearedAt", "raiseCount1", "raiseCount2", "stateCode", "fixedCode"}) {
       error.erase(live);
     }
   }

@@ -19,19 +19,30 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // The summaries' flags in the order in which the text form lists them.
-const char* const kFlags[] = {"visible",    "forceShutdown", "fullScreen", "includeServiceNumber",
+const char* const kFlags[] = {"visible",    "forceShutdown",      "fullScreen", "includeServiceNumber",
                               "shouldBeep", "shouldBeepIfGuiding"};
 
 std::string Escaped(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -96,8 +107,8 @@ std::string Card(const Json& summary, int64_t now, const std::string& tree) {
          Fact("Cleared", When(summary, "cleared", "clearedAt", now)) +
          Fact("Raises", std::to_string(summary.value("raiseCount1", 0)) + " / " +
                             std::to_string(summary.value("raiseCount2", 0))) +
-         Fact("State code", "<a class=\"code\" href=\"/?code=" + Escaped(stateCode) + "\">" + Escaped(stateCode) +
-                                "</a>") +
+         Fact("State code",
+              "<a class=\"code\" href=\"/?code=" + Escaped(stateCode) + "\">" + Escaped(stateCode) + "</a>") +
          Fact("Fixed code", fixedCode.empty() ? "none" : "<code>" + Escaped(fixedCode) + "</code>") +
          Fact("Flags", flags.empty() ? "none" : flags) + "</dl>";
   if (!tree.empty()) out += "<details open><summary>Triggers</summary><div class=\"tree\">" + tree + "</div></details>";
@@ -115,8 +126,9 @@ std::string Filled(const std::string& page, const std::vector<std::pair<std::str
     const std::string::size_type at = page.find('@', from);
     if (at == std::string::npos) return out + page.substr(from);
     out += page.substr(from, at - from);
-    auto part = std::find_if(parts.begin(), parts.end(),
-                             [&](const std::pair<std::string, std::string>& p) { return page.compare(at, p.first.size(), p.first) == 0; });
+    auto part = std::find_if(parts.begin(), parts.end(), [&](const std::pair<std::string, std::string>& p) {
+      return page.compare(at, p.first.size(), p.first) == 0;
+    });
     if (part == parts.end()) {
       out += '@';
       from = at + 1;
@@ -152,8 +164,7 @@ std::string RenderHistory(const Json& history, int64_t now, const std::string& p
   return out + "</tbody></table>";
 }
 
-std::string RenderDecode(const std::string& stateCode, const Json& decoding, int64_t now,
-                         const std::string& problem) {
+std::string RenderDecode(const std::string& stateCode, const Json& decoding, int64_t now, const std::string& problem) {
   if (!problem.empty()) return Problem(problem);
   std::string lines;
   for (const Json& line : decoding["lines"]) lines += Text(line) + "\n";

@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <chrono>
@@ -36,6 +37,7 @@ const int kMostEventClients = 16;
 const int kEventKeepAliveMs = 15000;
 const time_t kReadTimeoutSeconds = 5;
 const time_t kKeepAliveSeconds = 2;
+const int kConnectionQueue = 128;
 const size_t kLongestBody = 4096;  // requests are GETs; nothing needs a body
 
 const char kJson[] = "application/json";
@@ -101,7 +103,8 @@ void Routes(httplib::Server& server, CLiveReport& report) {
   });
   server.Get("/api/events", [&report](const httplib::Request&, httplib::Response& response) {
     if (!report.AddEventClient(kMostEventClients)) {
-      Answer(response, CLiveReport::CAnswer{503, JsonText(nlohmann::ordered_json{{"problem", "too many clients of the event stream"}})});
+      Answer(response, CLiveReport::CAnswer{
+                           503, JsonText(nlohmann::ordered_json{{"problem", "too many clients of the event stream"}})});
       return;
     }
     response.set_header("Cache-Control", "no-store");
@@ -118,13 +121,14 @@ void Routes(httplib::Server& server, CLiveReport& report) {
   });
   // Whatever no route took, and the library's own refusals (a path too
   // long, a malformed request), as JSON like every other problem.
-  server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& response) {
-    if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-    const std::string problem =
-        response.status == 404 ? "nothing here" : "refused with HTTP status " + std::to_string(response.status);
-    response.set_content(JsonText(nlohmann::ordered_json{{"problem", problem}}), kJson);
-    return httplib::Server::HandlerResponse::Handled;
-  }));
+  server.set_error_handler(
+      httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& response) {
+        if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+        const std::string problem =
+            response.status == 404 ? "nothing here" : "refused with HTTP status " + std::to_string(response.status);
+        response.set_content(JsonText(nlohmann::ordered_json{{"problem", problem}}), kJson);
+        return httplib::Server::HandlerResponse::Handled;
+      }));
 }
 
 // Until stopped: a look at the database every kPollMs, which wakes the event streams.
@@ -188,7 +192,18 @@ int RunServe(const CArguments& arguments) {
   server.set_keep_alive_timeout(kKeepAliveSeconds);
   server.set_payload_max_length(kLongestBody);
   Routes(server, report);
+  int listening = -1;
+  server.set_socket_options([&listening](int socket) {
+    listening = socket;
+    int on = 1;
+    (void)setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  });
   if (!server.bind_to_port(host, port)) {
+    return ReportFailure(Core::SystemError("cannot listen on " + listen));
+  }
+  // The library listens with a queue of 5 connections: a burst of clients
+  // beyond it would each wait a second or more to try again.
+  if (::listen(listening, kConnectionQueue) != 0) {
     return ReportFailure(Core::SystemError("cannot listen on " + listen));
   }
   const CLiveReport::CAnswer first = report.Active();

@@ -17,16 +17,21 @@
 
 namespace FaultwrightTest {
 
-ServiceProcess::ServiceProcess(const std::vector<std::string>& args, const std::string& directory) {
-  std::vector<std::string> argv = {"fwservice"};
+ServiceProcess::ServiceProcess(const std::vector<std::string>& args, const std::string& directory)
+    : ServiceProcess("fwservice", args, directory, "fwservice: serving") {}
+
+ServiceProcess::ServiceProcess(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& directory, const std::string& ready) {
+  std::vector<std::string> argv = {program};
   argv.insert(argv.end(), args.begin(), args.end());
-  ChildProcess child = StartProcess(BuiltProgram("fwservice"), argv, directory);
+  ChildProcess child = StartProcess(BuiltProgram(program), argv, directory);
   pid_ = child.pid;
   outPipe_ = child.out;
   errPipe_ = child.err;
   fcntl(outPipe_, F_SETFL, O_NONBLOCK);
   fcntl(errPipe_, F_SETFL, O_NONBLOCK);
-  serving_ = WaitUntil([this] { return err_.find("fwservice: serving") != std::string::npos; }, 10000);
+  serving_ = WaitUntil(
+      [this, &ready] { return err_.find(ready) != std::string::npos || out_.find(ready) != std::string::npos; }, 10000);
 }
 
 ServiceProcess::~ServiceProcess() {

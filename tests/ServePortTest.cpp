@@ -1,0 +1,223 @@
+// fwinspect serve against a running fwservice and the sample configuration:
+// its answers against golden ones, its refusals, its event stream.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "Client/CFaultwrightAPI.h"
+#include "Support/ServeSupport.h"
+#include "Support/TestSupport.h"
+
+namespace {
+
+using namespace FaultwrightTest;
+using Json = nlohmann::ordered_json;
+
+const char kAntenna[] = "GPS:L1 L2 Antenna:Voltage:4";
+const std::string kGolden = std::string(FAULTWRIGHT_SOURCE_DIR) + "/tests/data/";
+
+// The times of an answer, which differ from run to run, as "T".
+Json WithoutTimes(Json value) {
+  for (auto& member : value.items()) {
+    static const std::vector<std::string> times = {"now", "nowAt", "raised", "raisedAt", "cleared", "clearedAt"};
+    const bool isTime = std::find(times.begin(), times.end(), member.key()) != times.end();
+    if (value.is_object() && isTime && !member.value().is_null() && member.value() != 0) {
+      member.value() = "T";
+    } else if (member.value().is_structured()) {
+      member.value() = WithoutTimes(member.value());
+    }
+  }
+  return value;
+}
+
+// A client of /api/events on a thread of its own: the data of each event and
+// when it arrived.
+class EventStream {
+ public:
+  EventStream() : thread_([this] { Run(); }) {}
+  ~EventStream() {
+    client_.stop();
+    thread_.join();
+  }
+
+  size_t Count() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_.size();
+  }
+  // False when fewer than count events have come within three seconds.
+  bool WaitForEvents(size_t count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrived_.wait_for(lock, std::chrono::seconds(3), [&] { return events_.size() >= count; });
+  }
+  std::string Event(size_t index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_.at(index).first;
+  }
+  std::chrono::steady_clock::time_point ArrivalOf(size_t index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_.at(index).second;
+  }
+
+ private:
+  void Run() {
+    client_.Get("/api/events", [this](const char* data, size_t length) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      buffer_.append(data, length);
+      for (size_t end; (end = buffer_.find("\n\n")) != std::string::npos; buffer_.erase(0, end + 2)) {
+        const size_t at = buffer_.find("data: ");
+        if (at < end) events_.emplace_back(buffer_.substr(at + 6, end - at - 6), std::chrono::steady_clock::now());
+      }
+      arrived_.notify_all();
+      return true;
+    });
+  }
+
+  httplib::Client client_{"127.0.0.1", kServePort};
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+  std::string buffer_;
+  std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> events_;
+  std::thread thread_;  // last: it starts at once
+};
+
+class ServePortTest : public ::testing::Test, public ServedDirectory {
+ protected:
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(Start()); }
+
+  Json Get(const std::string& path, int status = 200) {
+    httplib::Result result = client_.Get(path.c_str());
+    EXPECT_TRUE(result) << path;
+    if (!result) return Json();
+    EXPECT_EQ(result->status, status) << path << ": " << result->body;
+    return Json::parse(result->body, nullptr, false);
+  }
+  // The top-level errors, once the server shows count of them.
+  Json TopLevelErrors(size_t count) {
+    Json errors;
+    for (int attempt = 0; attempt < 100; ++attempt, usleep(20000)) {
+      errors = Get("/api/active")["topLevelErrors"];
+      if (errors.size() == count) break;
+    }
+    return errors;
+  }
+
+  httplib::Client client_{"127.0.0.1", kServePort};
+};
+
+TEST_F(ServePortTest, ApiAndMetricsAnswerAsTheGoldenFilesSay) {
+  ASSERT_EQ(Tool(true, kAntenna), 0);
+  const Json active = TopLevelErrors(1);
+  ASSERT_EQ(active.size(), 1u);
+  EXPECT_EQ(WithoutTimes(Get("/api/active")).dump(1), ReadFile(kGolden + "ServeActive.json"));
+  EXPECT_EQ(WithoutTimes(Get("/api/decode/" + active[0]["stateCode"].get<std::string>())).dump(1),
+            ReadFile(kGolden + "ServeDecode.json"));
+  // Each error that the antenna raised, latest first.
+  const Json history = Get("/api/history");
+  ASSERT_EQ(history.size(), 3u);
+  const Json catalogue = Get("/api/catalogue");
+  ASSERT_EQ(catalogue.size(), 34u);
+  EXPECT_EQ(catalogue[0]["error"], kAntenna);
+  EXPECT_FALSE(catalogue[0].contains("raised"));
+
+  httplib::Result metrics = client_.Get("/metrics");
+  ASSERT_TRUE(metrics);
+  std::string text = std::regex_replace(metrics->body, std::regex("(_seconds\\{[^}]*\\} )[1-9][0-9]*"), "$1T");
+  text = std::regex_replace(text, std::regex("(_polls_total |_changes_total )[0-9]+"), "$1N");
+  EXPECT_EQ(text, ReadFile(kGolden + "ServeMetrics.txt"));
+}
+
+TEST_F(ServePortTest, BadRequestsAreRefusedAndTheServerGoesOn) {
+  const struct {
+    std::string path;
+    int status;
+  } refusals[] = {
+      {"/api/decode/0X40", 400},  // not hexadecimal
+      {"/api/decode/01", 400},    // too short for an index
+      {"/api/decode/FFC0", 404},  // no such entry
+      {"/api/nothing", 404},
+      {"/api/decode/" + std::string(9000, '0'), 414},
+  };
+  for (const auto& refusal : refusals) EXPECT_TRUE(Get(refusal.path, refusal.status).contains("problem"));
+
+  // Connections that never send a request, and more clients of the event
+  // stream than it takes, cost the others nothing.
+  std::vector<int> idle;
+  for (int i = 0; i < 100; ++i) {
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(kServePort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    idle.push_back(socket);
+  }
+  for (int socket : idle) close(socket);
+  std::vector<std::unique_ptr<EventStream>> streams;
+  for (int i = 0; i < 16; ++i) streams.push_back(std::make_unique<EventStream>());
+  for (auto& stream : streams) ASSERT_TRUE(stream->WaitForEvents(1));
+  Get("/api/events", 503);
+
+  // A hundred clients at once are all answered, none of them made to try
+  // its connection again.
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::thread> clients;
+  std::mutex mutex;
+  int answered = 0;
+  for (int i = 0; i < 100; ++i) {
+    clients.emplace_back([&] {
+      httplib::Client client("127.0.0.1", kServePort);
+      client.set_read_timeout(20, 0);
+      httplib::Result result = client.Get("/api/active");
+      std::lock_guard<std::mutex> lock(mutex);
+      if (result && result->status == 200) ++answered;
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  EXPECT_EQ(answered, 100);
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(elapsed.count(), 3.0);
+
+  // Without the service, the live answers say why.
+  EXPECT_EQ(service_->Stop(SIGTERM, 5000), 0);
+  EXPECT_NE(Get("/api/active", 503)["problem"].get<std::string>().find("cannot be locked"), std::string::npos);
+  Get("/api/decode/0000", 503);
+  EXPECT_EQ(client_.Get("/")->status, 200);
+}
+
+TEST_F(ServePortTest, AnEventFollowsEachRaiseAndClearWithin200Ms) {
+  EventStream stream;
+  ASSERT_TRUE(stream.WaitForEvents(1));
+  EXPECT_EQ(Json::parse(stream.Event(0))["topLevelErrors"].size(), 0u);
+  for (int change = 0; change < 4; ++change) {
+    const bool raise = change % 2 == 0;
+    const size_t before = stream.Count();
+    ASSERT_EQ(Tool(raise, kAntenna), 0);
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_TRUE(stream.WaitForEvents(before + 1));
+    const std::chrono::duration<double, std::milli> delay = stream.ArrivalOf(before) - sent;
+    EXPECT_LT(delay.count(), 200);
+    // The service may show the raise and the triggers it causes in more than one step.
+    for (int attempt = 0; attempt < 10 && Json::parse(stream.Event(stream.Count() - 1))["topLevelErrors"].size() !=
+                                               (raise ? 1u : 0u);
+         ++attempt) {
+      stream.WaitForEvents(stream.Count() + 1);
+    }
+    EXPECT_EQ(Json::parse(stream.Event(stream.Count() - 1))["topLevelErrors"].size(), raise ? 1u : 0u);
+  }
+}
+
+}  // namespace
+
