@@ -8,9 +8,11 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -137,6 +139,17 @@ TEST_F(ServePortTest, ApiAndMetricsAnswerAsTheGoldenFilesSay) {
   std::string text = std::regex_replace(metrics->body, std::regex("(_seconds\\{[^}]*\\} )[1-9][0-9]*"), "$1T");
   text = std::regex_replace(text, std::regex("(_polls_total |_changes_total )[0-9]+"), "$1N");
   EXPECT_EQ(text, ReadFile(kGolden + "ServeMetrics.txt"));
+  // The Prometheus text format, line by line: each family's HELP and TYPE, its samples.
+  const std::regex format(R"(# (HELP|TYPE) faultwright_\w+ .+|faultwright_\w+(\{\w+="([^"\\\n]|\\.)*"\})? [0-9]+)");
+  std::istringstream lines(metrics->body);
+  for (std::string line; std::getline(lines, line);) EXPECT_TRUE(std::regex_match(line, format)) << line;
+  // Where the Prometheus tools are at hand (the CI's browser step), promtool must accept them too.
+  if (const char* promtool = std::getenv("FAULTWRIGHT_PROMTOOL")) {
+    TempDirectory scratch;
+    const std::string file = scratch.Write("metrics", metrics->body);
+    const ProcessResult check = RunProcess("/bin/sh", {"sh", "-c", std::string(promtool) + " check metrics < " + file});
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+  }
 }
 
 TEST_F(ServePortTest, BadRequestsAreRefusedAndTheServerGoesOn) {
@@ -147,8 +160,7 @@ TEST_F(ServePortTest, BadRequestsAreRefusedAndTheServerGoesOn) {
       {"/api/decode/0X40", 400},  // not hexadecimal
       {"/api/decode/01", 400},    // too short for an index
       {"/api/decode/FFC0", 404},  // no such entry
-      {"/api/nothing", 404},
-      {"/api/decode/" + std::string(9000, '0'), 414},
+      {"/api/nothing", 404},     {"/api/decode/" + std::string(9000, '0'), 414},
   };
   for (const auto& refusal : refusals) EXPECT_TRUE(Get(refusal.path, refusal.status).contains("problem"));
 
@@ -210,8 +222,8 @@ TEST_F(ServePortTest, AnEventFollowsEachRaiseAndClearWithin200Ms) {
     const std::chrono::duration<double, std::milli> delay = stream.ArrivalOf(before) - sent;
     EXPECT_LT(delay.count(), 200);
     // The service may show the raise and the triggers it causes in more than one step.
-    for (int attempt = 0; attempt < 10 && Json::parse(stream.Event(stream.Count() - 1))["topLevelErrors"].size() !=
-                                               (raise ? 1u : 0u);
+    for (int attempt = 0;
+         attempt < 10 && Json::parse(stream.Event(stream.Count() - 1))["topLevelErrors"].size() != (raise ? 1u : 0u);
          ++attempt) {
       stream.WaitForEvents(stream.Count() + 1);
     }
@@ -220,4 +232,3 @@ TEST_F(ServePortTest, AnEventFollowsEachRaiseAndClearWithin200Ms) {
 }
 
 }  // namespace
-

@@ -84,9 +84,9 @@ void CInspector::PrintCommands(std::FILE* stream) {
     std::fprintf(stream, "  %s\n      %s\n", Usage(command).c_str(), command.purpose);
   }
   std::fprintf(stream,
-               "\nDIR is a configuration directory. active, history and decode read the live error database of\n"
-               "the working directory: run them where fwservice runs. \"fwinspect COMMAND --help\" shows one\n"
-               "command.\n");
+               "\nDIR is a configuration directory. active, history, decode and serve read the live error\n"
+               "database of the working directory: run them where fwservice runs. \"fwinspect COMMAND --help\"\n"
+               "shows one command.\n");
   std::fflush(stream);
 }
 

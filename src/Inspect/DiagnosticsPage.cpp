@@ -105,8 +105,8 @@ std::string Card(const Json& summary, int64_t now, const std::string& tree) {
   const std::string fixedCode = summary.value("fixedCode", std::string());
   out += "<dl>" + Fact("Raised", When(summary, "raised", "raisedAt", now)) +
          Fact("Cleared", When(summary, "cleared", "clearedAt", now)) +
-         Fact("Raises", std::to_string(summary.value("raiseCount1", 0)) + " / " +
-                            std::to_string(summary.value("raiseCount2", 0))) +
+         Fact("Raise counts", std::to_string(summary.value("raiseCount1", 0)) + " / " +
+                                  std::to_string(summary.value("raiseCount2", 0))) +
          Fact("State code",
               "<a class=\"code\" href=\"/?code=" + Escaped(stateCode) + "\">" + Escaped(stateCode) + "</a>") +
          Fact("Fixed code", fixedCode.empty() ? "none" : "<code>" + Escaped(fixedCode) + "</code>") +
