@@ -61,8 +61,8 @@ class BrowserPortTest : public ::testing::Test, public ServedDirectory {
     for (int attempt = 0; attempt < 100 && !SomethingListensOn(kDriverPort); ++attempt) usleep(50000);
     const Json options = {{"binary", kChromium},
                           {"args", {"--headless", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"}}};
-    const Json session = Command("POST", "/session",
-                                 {{"capabilities", {{"alwaysMatch", {{"goog:chromeOptions", options}}}}}});
+    const Json session =
+        Command("POST", "/session", {{"capabilities", {{"alwaysMatch", {{"goog:chromeOptions", options}}}}}});
     ASSERT_TRUE(session.contains("sessionId")) << session.dump();
     session_ = "/session/" + session["sessionId"].get<std::string>();
   }

@@ -113,37 +113,37 @@ std::string SummariesToJson(const std::vector<CErrorSummary>& summaries, const C
 nlohmann::ordered_json SummariesToJsonArray(const std::vector<CErrorSummary>& summaries, const Core::Time& now,
                                             bool catalogued) {
   nlohmann::ordered_json array = nlohmann::ordered_json::array();
+  array.get_ref<nlohmann::ordered_json::array_t&>().reserve(summaries.size());
   for (const CErrorSummary& summary : summaries) {
-    nlohmann::ordered_json object = {
-        {"error", ErrorIdentifierText(summary.code, summary.type)},
-        {"code", summary.code},
-        {"type", summary.type},
-    };
+    // Members in this order; each value is placed, not copied through a list.
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    object["error"] = ErrorIdentifierText(summary.code, summary.type);
+    object["code"] = summary.code;
+    object["type"] = summary.type;
     if (catalogued) {
-      object.update({
-          {"severity", ErrorSeverityName(summary.severity)},
-          {"visible", summary.visible},
-          {"forceShutdown", summary.forceShutdown},
-          {"fullScreen", summary.fullScreen},
-          {"includeServiceNumber", summary.includeServiceNumber},
-          {"shouldBeep", summary.shouldBeep},
-          {"shouldBeepIfGuiding", summary.shouldBeepIfGuiding},
-          {"shortTitle", summary.shortTitle},
-          {"vtTitle", summary.vtTitle},
-          {"problems", summary.problems},
-          {"solutions", summary.solutions},
-      });
+      object["severity"] = ErrorSeverityName(summary.severity);
+      object["visible"] = summary.visible;
+      object["forceShutdown"] = summary.forceShutdown;
+      object["fullScreen"] = summary.fullScreen;
+      object["includeServiceNumber"] = summary.includeServiceNumber;
+      object["shouldBeep"] = summary.shouldBeep;
+      object["shouldBeepIfGuiding"] = summary.shouldBeepIfGuiding;
+      object["shortTitle"] = summary.shortTitle;
+      object["vtTitle"] = summary.vtTitle;
+      object["problems"] = summary.problems;
+      object["solutions"] = summary.solutions;
     }
-    object.update({
-        {"raised", summary.raised.Seconds()},
-        {"raisedAt", UtcJson(summary.raised, now)},
-        {"cleared", summary.cleared.Seconds()},
-        {"clearedAt", UtcJson(summary.cleared, now)},
-        {"raiseCount1", summary.raiseCount1},
-        {"raiseCount2", summary.raiseCount2},
-    });
-    if (catalogued) object.update({{"stateCode", summary.stateCode}, {"fixedCode", summary.fixedCode}});
-    array.push_back(object);
+    object["raised"] = summary.raised.Seconds();
+    object["raisedAt"] = UtcJson(summary.raised, now);
+    object["cleared"] = summary.cleared.Seconds();
+    object["clearedAt"] = UtcJson(summary.cleared, now);
+    object["raiseCount1"] = summary.raiseCount1;
+    object["raiseCount2"] = summary.raiseCount2;
+    if (catalogued) {
+      object["stateCode"] = summary.stateCode;
+      object["fixedCode"] = summary.fixedCode;
+    }
+    array.push_back(std::move(object));
   }
   return array;
 }
