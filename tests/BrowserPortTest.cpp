@@ -5,20 +5,17 @@
 // screenshots of the page and of a decode are written there.
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "Support/ServeSupport.h"
-#include "Support/TestService.h"
 #include "Support/TestSupport.h"
 
 namespace {
@@ -32,24 +29,6 @@ const int kDriverPort = 9515;
 const char kAntenna[] = "GPS:L1 L2 Antenna:Voltage:4";
 const char kLine[] = "Navigation And Control:Line:A Not Set:14";
 
-std::string Base64Decoded(const std::string& text) {
-  static const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  unsigned bits = 0;
-  int count = 0;
-  for (char c : text) {
-    const std::string::size_type value = digits.find(c);
-    if (value == std::string::npos) continue;  // padding
-    bits = (bits << 6) | static_cast<unsigned>(value);
-    count += 6;
-    if (count >= 8) {
-      count -= 8;
-      out += static_cast<char>((bits >> count) & 0xFF);
-    }
-  }
-  return out;
-}
-
 class BrowserPortTest : public ::testing::Test, public ServedDirectory {
  protected:
   void SetUp() override {
@@ -57,8 +36,10 @@ class BrowserPortTest : public ::testing::Test, public ServedDirectory {
       GTEST_SKIP() << "needs the Debian packages chromium and chromium-driver";
     }
     ASSERT_NO_FATAL_FAILURE(Start());
-    driver_ = StartProcess(kDriver, {"chromedriver", "--port=" + std::to_string(kDriverPort)});
-    for (int attempt = 0; attempt < 100 && !SomethingListensOn(kDriverPort); ++attempt) usleep(50000);
+    driver_ =
+        std::make_unique<ServiceProcess>(kDriver, std::vector<std::string>{"--port=" + std::to_string(kDriverPort)},
+                                         directory_->Path(), "started successfully");
+    ASSERT_TRUE(driver_->Serving()) << driver_->Err();
     const Json options = {{"binary", kChromium},
                           {"args", {"--headless", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"}}};
     const Json session =
@@ -67,13 +48,7 @@ class BrowserPortTest : public ::testing::Test, public ServedDirectory {
     session_ = "/session/" + session["sessionId"].get<std::string>();
   }
   void TearDown() override {
-    if (!session_.empty()) Command("DELETE", session_, Json());
-    if (driver_.pid > 0) {
-      kill(driver_.pid, SIGTERM);
-      waitpid(driver_.pid, nullptr, 0);
-      close(driver_.out);
-      close(driver_.err);
-    }
+    if (!session_.empty()) Command("DELETE", session_, Json());  // the browser ends with its session
   }
 
   // One WebDriver command; its "value".
@@ -109,10 +84,12 @@ class BrowserPortTest : public ::testing::Test, public ServedDirectory {
     usleep(300000);
     const Json png = Command("GET", session_ + "/screenshot", Json());
     ASSERT_TRUE(png.is_string());
-    std::ofstream(std::string(directory) + "/" + name, std::ios::binary) << Base64Decoded(png.get<std::string>());
+    TempDirectory scratch;
+    const std::string encoded = scratch.Write("png", png.get<std::string>());
+    EXPECT_EQ(RunProcess("/bin/sh", {"sh", "-c", "base64 -d " + encoded + " > " + directory + "/" + name}).status, 0);
   }
 
-  ChildProcess driver_;
+  std::unique_ptr<ServiceProcess> driver_;
   httplib::Client driver_client_{"127.0.0.1", kDriverPort};
   std::string session_;
 };

@@ -2,15 +2,13 @@
 // its answers against golden ones, its refusals, its event stream.
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -19,7 +17,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Client/CFaultwrightAPI.h"
+#include "Support/RawClients.h"
 #include "Support/ServeSupport.h"
 #include "Support/TestSupport.h"
 
@@ -45,54 +43,38 @@ Json WithoutTimes(Json value) {
   return value;
 }
 
-// A client of /api/events on a thread of its own: the data of each event and
-// when it arrived.
+// A client of /api/events. Each event comes in one chunk of the stream.
 class EventStream {
  public:
-  EventStream() : thread_([this] { Run(); }) {}
+  EventStream() : socket_(ConnectRaw(kServePort)) {
+    const std::string request = "GET /api/events HTTP/1.1\r\nHost: test\r\n\r\n";
+    EXPECT_EQ(write(socket_, request.data(), request.size()), ssize_t(request.size()));
+  }
   ~EventStream() {
-    client_.stop();
-    thread_.join();
+    if (socket_ != -1) close(socket_);
   }
 
-  size_t Count() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_.size();
-  }
-  // False when fewer than count events have come within three seconds.
-  bool WaitForEvents(size_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return arrived_.wait_for(lock, std::chrono::seconds(3), [&] { return events_.size() >= count; });
-  }
-  std::string Event(size_t index) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_.at(index).first;
-  }
-  std::chrono::steady_clock::time_point ArrivalOf(size_t index) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_.at(index).second;
+  // The data of the next event; empty when none comes within three seconds.
+  std::string Next() {
+    for (;;) {
+      const size_t at = buffer_.find("data: ");
+      const size_t end = at == std::string::npos ? at : buffer_.find("\n\n", at);
+      if (end != std::string::npos) {
+        const std::string data = buffer_.substr(at + 6, end - at - 6);
+        buffer_.erase(0, end + 2);
+        return data;
+      }
+      pollfd readable = {socket_, POLLIN, 0};
+      char chunk[65536];
+      const ssize_t count = poll(&readable, 1, 3000) == 1 ? read(socket_, chunk, sizeof chunk) : -1;
+      if (count <= 0) return std::string();
+      buffer_.append(chunk, static_cast<size_t>(count));
+    }
   }
 
  private:
-  void Run() {
-    client_.Get("/api/events", [this](const char* data, size_t length) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      buffer_.append(data, length);
-      for (size_t end; (end = buffer_.find("\n\n")) != std::string::npos; buffer_.erase(0, end + 2)) {
-        const size_t at = buffer_.find("data: ");
-        if (at < end) events_.emplace_back(buffer_.substr(at + 6, end - at - 6), std::chrono::steady_clock::now());
-      }
-      arrived_.notify_all();
-      return true;
-    });
-  }
-
-  httplib::Client client_{"127.0.0.1", kServePort};
-  std::mutex mutex_;
-  std::condition_variable arrived_;
+  int socket_;
   std::string buffer_;
-  std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> events_;
-  std::thread thread_;  // last: it starts at once
 };
 
 class ServePortTest : public ::testing::Test, public ServedDirectory {
@@ -166,34 +148,28 @@ TEST_F(ServePortTest, BadRequestsAreRefusedAndTheServerGoesOn) {
 
   // Connections that never send a request, and more clients of the event
   // stream than it takes, cost the others nothing.
-  std::vector<int> idle;
   for (int i = 0; i < 100; ++i) {
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(kServePort);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    idle.push_back(socket);
+    const int idle = ConnectRaw(kServePort);
+    ASSERT_NE(idle, -1);
+    close(idle);
   }
-  for (int socket : idle) close(socket);
   std::vector<std::unique_ptr<EventStream>> streams;
-  for (int i = 0; i < 16; ++i) streams.push_back(std::make_unique<EventStream>());
-  for (auto& stream : streams) ASSERT_TRUE(stream->WaitForEvents(1));
+  for (int i = 0; i < 16; ++i) {
+    streams.push_back(std::make_unique<EventStream>());
+    ASSERT_FALSE(streams.back()->Next().empty());
+  }
   Get("/api/events", 503);
 
   // A hundred clients at once are all answered, none of them made to try
   // its connection again.
   const auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> clients;
-  std::mutex mutex;
-  int answered = 0;
+  std::atomic<int> answered(0);
   for (int i = 0; i < 100; ++i) {
     clients.emplace_back([&] {
       httplib::Client client("127.0.0.1", kServePort);
       client.set_read_timeout(20, 0);
       httplib::Result result = client.Get("/api/active");
-      std::lock_guard<std::mutex> lock(mutex);
       if (result && result->status == 200) ++answered;
     });
   }
@@ -211,23 +187,17 @@ TEST_F(ServePortTest, BadRequestsAreRefusedAndTheServerGoesOn) {
 
 TEST_F(ServePortTest, AnEventFollowsEachRaiseAndClearWithin200Ms) {
   EventStream stream;
-  ASSERT_TRUE(stream.WaitForEvents(1));
-  EXPECT_EQ(Json::parse(stream.Event(0))["topLevelErrors"].size(), 0u);
+  EXPECT_EQ(Json::parse(stream.Next())["topLevelErrors"].size(), 0u);
   for (int change = 0; change < 4; ++change) {
     const bool raise = change % 2 == 0;
-    const size_t before = stream.Count();
     ASSERT_EQ(Tool(raise, kAntenna), 0);
     const auto sent = std::chrono::steady_clock::now();
-    ASSERT_TRUE(stream.WaitForEvents(before + 1));
-    const std::chrono::duration<double, std::milli> delay = stream.ArrivalOf(before) - sent;
+    std::string event = stream.Next();
+    const std::chrono::duration<double, std::milli> delay = std::chrono::steady_clock::now() - sent;
     EXPECT_LT(delay.count(), 200);
     // The service may show the raise and the triggers it causes in more than one step.
-    for (int attempt = 0;
-         attempt < 10 && Json::parse(stream.Event(stream.Count() - 1))["topLevelErrors"].size() != (raise ? 1u : 0u);
-         ++attempt) {
-      stream.WaitForEvents(stream.Count() + 1);
-    }
-    EXPECT_EQ(Json::parse(stream.Event(stream.Count() - 1))["topLevelErrors"].size(), raise ? 1u : 0u);
+    while (!event.empty() && Json::parse(event)["topLevelErrors"].size() != (raise ? 1u : 0u)) event = stream.Next();
+    EXPECT_FALSE(event.empty());
   }
 }
 

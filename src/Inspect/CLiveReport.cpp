@@ -131,11 +131,6 @@ std::string CLiveReport::ActiveText(const Core::Time& now) const {
   return text + ",\"topLevelErrors\":" + topLevelErrorsText_ + "}";
 }
 
-uint64_t CLiveReport::Version() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return version_;
-}
-
 bool CLiveReport::WaitForChange(uint64_t& seen, int timeoutMs) {
   std::unique_lock<std::mutex> lock(mutex_);
   const bool moved = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),

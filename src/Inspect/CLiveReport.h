@@ -5,7 +5,7 @@
 // Poll looks at the segment (a copy of 11 KB under its lock) and compares
 // the entries and whether the database can be read with the last look; only
 // when they differ are the summaries of the active top-level errors built
-// again, and Version() moves on by one. A server polls every few tens of
+// again, and the version of what is shown moves on by one. A server polls every few tens of
 // milliseconds; the answers about the active errors poll first, so they are
 // never older than the request.
 //
@@ -20,7 +20,7 @@
 // cannot be read (none here, not enabled, locked), 400 for a malformed state
 // code, 404 for a code that names nothing here.
 //
-// WaitForChange blocks until Version() passes a given value, a time-out, or
+// WaitForChange blocks until the version passes a given value, a time-out, or
 // Stop(); Stop() wakes every waiter for good. The first wait, from version 0,
 // returns at once. The object does not start a
 // thread: its owner calls Poll.
@@ -54,7 +54,6 @@ class CLiveReport {
   explicit CLiveReport(const std::string& directory);
 
   bool Poll();  // true when something changed since the last look
-  uint64_t Version();
   // seen: the version the caller knows; receives the present one. False on
   // a time-out without change, or after Stop().
   bool WaitForChange(uint64_t& seen, int timeoutMs);

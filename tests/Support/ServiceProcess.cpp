@@ -24,7 +24,7 @@ ServiceProcess::ServiceProcess(const std::string& program, const std::vector<std
                                const std::string& directory, const std::string& ready) {
   std::vector<std::string> argv = {program};
   argv.insert(argv.end(), args.begin(), args.end());
-  ChildProcess child = StartProcess(BuiltProgram(program), argv, directory);
+  ChildProcess child = StartProcess(program[0] == '/' ? program : BuiltProgram(program), argv, directory);
   pid_ = child.pid;
   outPipe_ = child.out;
   errPipe_ = child.err;

@@ -20,8 +20,9 @@ class ServiceProcess {
   // Starts fwservice with args (argv[0] excluded) in directory and waits until
   // it reports that it serves, or ends (then Stop gives its exit status).
   ServiceProcess(const std::vector<std::string>& args, const std::string& directory);
-  // Another program of this build that runs until a signal, such as
-  // fwinspect serve: ready is what its output holds once it serves.
+  // Another program that runs until a signal, such as fwinspect serve: one of
+  // this build, or one named by its absolute path. ready is what its output
+  // holds once it serves.
   ServiceProcess(const std::string& program, const std::vector<std::string>& args, const std::string& directory,
                  const std::string& ready);
   ~ServiceProcess();
