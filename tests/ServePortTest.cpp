@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -41,6 +40,24 @@ Json WithoutTimes(Json value) {
     }
   }
   return value;
+}
+
+// /metrics with what differs from run to run, raise times and counts of
+// looks, as "T" and "N".
+std::string WithoutVaryingValues(const std::string& metrics) {
+  std::istringstream lines(metrics);
+  std::string out;
+  for (std::string line; std::getline(lines, line);) {
+    const size_t value = line.rfind(' ') + 1;
+    if (line[0] != '#' && line.find("_seconds{") != std::string::npos && line.substr(value) != "0") {
+      line.replace(value, std::string::npos, "T");
+    } else if (line[0] != '#' &&
+               (line.find("_polls_total ") != std::string::npos || line.find("_changes_total ") != std::string::npos)) {
+      line.replace(value, std::string::npos, "N");
+    }
+    out += line + "\n";
+  }
+  return out;
 }
 
 // A client of /api/events. Each event comes in one chunk of the stream.
@@ -118,13 +135,7 @@ TEST_F(ServePortTest, ApiAndMetricsAnswerAsTheGoldenFilesSay) {
 
   httplib::Result metrics = client_.Get("/metrics");
   ASSERT_TRUE(metrics);
-  std::string text = std::regex_replace(metrics->body, std::regex("(_seconds\\{[^}]*\\} )[1-9][0-9]*"), "$1T");
-  text = std::regex_replace(text, std::regex("(_polls_total |_changes_total )[0-9]+"), "$1N");
-  EXPECT_EQ(text, ReadFile(kGolden + "ServeMetrics.txt"));
-  // The Prometheus text format, line by line: each family's HELP and TYPE, its samples.
-  const std::regex format(R"(# (HELP|TYPE) faultwright_\w+ .+|faultwright_\w+(\{\w+="([^"\\\n]|\\.)*"\})? [0-9]+)");
-  std::istringstream lines(metrics->body);
-  for (std::string line; std::getline(lines, line);) EXPECT_TRUE(std::regex_match(line, format)) << line;
+  EXPECT_EQ(WithoutVaryingValues(metrics->body), ReadFile(kGolden + "ServeMetrics.txt"));
   // Where the Prometheus tools are at hand (the CI's browser step), promtool must accept them too.
   if (const char* promtool = std::getenv("FAULTWRIGHT_PROMTOOL")) {
     TempDirectory scratch;

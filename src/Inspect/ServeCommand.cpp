@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -212,7 +213,10 @@ int RunServe(const CArguments& arguments) {
   std::fflush(stdout);
 
   bool listened = true;
-  std::thread listener([&server, &listened] { listened = server.listen_after_bind(); });
+  std::thread listener([&server, &listened] {
+    listened = server.listen_after_bind();
+    if (!listened) kill(getpid(), SIGTERM);  // the wait for a stop signal below ends too
+  });
   int failure = 0;
   {
     CPoller poller(report);
