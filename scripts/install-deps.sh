@@ -3,7 +3,7 @@
 # installs what is missing; otherwise it names the packages and fails.
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev nlohmann-json3-dev libxml2-dev)
+packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev nlohmann-json3-dev libxml2-dev libcpp-httplib-dev)
 packages+=("$@")
 
 missing=()

@@ -3,6 +3,7 @@
 #include "Inspect/CatalogueCommands.h"
 #include "Inspect/CommandSupport.h"
 #include "Inspect/LiveCommands.h"
+#include "Inspect/ServeCommand.h"
 
 namespace Faultwright {
 
@@ -52,6 +53,15 @@ const std::vector<CInspector::Command>& CInspector::Commands() {
        {"--flat"},
        {},
        RunDecode},
+      {"serve",
+       "DIR [--listen ADDRESS:PORT]",
+       "serve the live database here to a browser and a monitoring system: the diagnostics page, JSON under /api/ "
+       "and /metrics (default address 127.0.0.1:5380)",
+       1,
+       1,
+       {},
+       {"--listen"},
+       RunServe},
       {"help", "[COMMAND]", "this list, or the usage of one command", 0, 1, {}, {}, Help},
   };
   return commands;
@@ -74,9 +84,9 @@ void CInspector::PrintCommands(std::FILE* stream) {
     std::fprintf(stream, "  %s\n      %s\n", Usage(command).c_str(), command.purpose);
   }
   std::fprintf(stream,
-               "\nDIR is a configuration directory. active, history and decode read the live error database of\n"
-               "the working directory: run them where fwservice runs. \"fwinspect COMMAND --help\" shows one\n"
-               "command.\n");
+               "\nDIR is a configuration directory. active, history, decode and serve read the live error\n"
+               "database of the working directory: run them where fwservice runs. \"fwinspect COMMAND --help\"\n"
+               "shows one command.\n");
   std::fflush(stream);
 }
 

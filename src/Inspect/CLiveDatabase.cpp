@@ -59,7 +59,9 @@ int CLiveDatabase::Refresh() {
     view_.reset();
     lost_ = true;
   }
-  if (lost_) {
+  if (!view_ && !lost_) {
+    Attach();  // none when constructed: a service may have set one up since
+  } else if (lost_) {
     Attach();
     lost_ = !view_;
     if (view_) notice_ = "the live error database here was removed; now reading the one made anew";

@@ -43,8 +43,8 @@ class CLiveDatabase {
   // process holds its lock; else empty.
   std::string LockHolder() const;
   // Update's result: 0 (no change), 1 (an active error changed) or 2 (only
-  // clears). A view that failed or whose objects were removed is attached
-  // anew first, when the segment and the semaphore set exist.
+  // clears). A view that failed or whose objects were removed, or none at
+  // all, is attached anew first, when the segment and the semaphore set exist.
   int Refresh();
   // Whether the last Refresh found the segment enabled by its owner.
   bool IsEnabled() const { return enabled_; }

@@ -80,13 +80,8 @@ bool AttachLiveDatabase(const CLiveDatabase& live) {
 }
 
 bool CheckEnabled(const CLiveDatabase& live) {
-  if (live.IsEnabled()) return true;
-  // Problem(): a database removed under a watching reader, not yet made anew.
-  std::string why = live.Problem();
-  if (why.empty()) why = live.LockHolder();
-  if (why.empty()) {
-    why = "the live error database of the working directory is not enabled (is fwservice running here?)";
-  }
+  const std::string why = WhyNotEnabled(live);
+  if (why.empty()) return true;
   ReportFailure(why);
   return false;
 }
@@ -118,6 +113,66 @@ bool ShowActive(CLiveDatabase& live, const CErrorPatterns& patterns, bool textKe
 }
 
 }  // namespace
+
+std::string WhyNotEnabled(const CLiveDatabase& live) {
+  if (live.IsEnabled()) return std::string();
+  // Problem(): no database here, or one removed under a watching reader, not yet made anew.
+  std::string why = live.Problem();
+  if (why.empty()) why = live.LockHolder();
+  if (why.empty()) {
+    why = "the live error database of the working directory is not enabled (is fwservice running here?)";
+  }
+  return why;
+}
+
+void BuildHistory(CLiveDatabase& live, std::vector<CErrorSummary>& summaries) {
+  std::vector<CErrorState> states;
+  live.View().GetErrorStates(states);
+  BuildStateSummaries(states, summaries);
+  for (CErrorSummary& summary : summaries) {
+    const CError* error = live.Catalogue().FindError(summary.code, summary.type);
+    if (error == nullptr) continue;
+    SetErrorFields(*error, summary);
+    summary.shortTitle.clear();
+    summary.vtTitle.clear();
+    summary.problems.clear();
+    summary.solutions.clear();
+    FillOwnTexts(*error, false, summary);
+  }
+}
+
+std::string MalformedStateCode(const std::string& stateCode, std::string& bits) {
+  if (!DecodeStateCodeBits(stateCode, bits)) {
+    return "\"" + stateCode + "\" is not a state code: a state code is hexadecimal digits";
+  }
+  // Shorter, it cannot say which error it names, let alone which triggers.
+  if (bits.size() < kStateCodeIndexBits) {
+    return "state code \"" + stateCode + "\" is too short: a state code has at least " +
+           std::to_string((kStateCodeIndexBits + 3) / 4) + " hexadecimal digits";
+  }
+  return std::string();
+}
+
+std::string DecodeLiveStateCode(CLiveDatabase& live, const std::string& stateCode, const std::string& bits,
+                                const std::string& catalogueName, bool flat, CErrorSummary& summary,
+                                std::vector<std::string>& lines) {
+  std::vector<CErrorKey> keys;
+  if (!DecodeStateCode(stateCode, live.Catalogue(), live.View(), summary, lines, keys, flat)) {
+    const int index = IndexFromBits(bits);
+    unsigned code = 0;
+    int type = 0;
+    if (live.View().GetErrorKey(index, code, type) < 0) {
+      return "state code " + stateCode + " names entry " + std::to_string(index) +
+             ", which the live error database of the working directory does not hold";
+    }
+    return "state code " + stateCode + " names " + ErrorIdentifierText(code, type) + ", which the catalogue of " +
+           catalogueName + " does not hold";
+  }
+  summary.code = static_cast<uint32_t>(keys.front().code);
+  summary.type = keys.front().type;
+  summary.stateCode = stateCode;
+  return std::string();
+}
 
 int RunActive(const CArguments& arguments) {
   const bool watch = arguments.Has("--watch");
@@ -159,20 +214,8 @@ int RunHistory(const CArguments& arguments) {
   if (!AttachLiveDatabase(live)) return 1;
   live.Refresh();
   if (!CheckEnabled(live)) return 1;
-  std::vector<CErrorState> states;
-  live.View().GetErrorStates(states);
   std::vector<CErrorSummary> summaries;
-  BuildStateSummaries(states, summaries);
-  for (CErrorSummary& summary : summaries) {
-    const CError* error = live.Catalogue().FindError(summary.code, summary.type);
-    if (error == nullptr) continue;
-    SetErrorFields(*error, summary);
-    summary.shortTitle.clear();
-    summary.vtTitle.clear();
-    summary.problems.clear();
-    summary.solutions.clear();
-    FillOwnTexts(*error, false, summary);
-  }
+  BuildHistory(live, summaries);
   const Core::Time now = Now();
   if (arguments.Has("--json")) {
     std::printf("%s\n", SummariesToJson(summaries, now, catalogued).c_str());
@@ -193,14 +236,8 @@ int RunHistory(const CArguments& arguments) {
 int RunDecode(const CArguments& arguments) {
   const std::string& stateCode = arguments.Positional(1);
   std::string bits;
-  if (!DecodeStateCodeBits(stateCode, bits)) {
-    return ReportFailure("\"" + stateCode + "\" is not a state code: a state code is hexadecimal digits");
-  }
-  // Shorter, it cannot say which error it names, let alone which triggers.
-  if (bits.size() < kStateCodeIndexBits) {
-    return ReportFailure("state code \"" + stateCode + "\" is too short: a state code has at least " +
-                         std::to_string((kStateCodeIndexBits + 3) / 4) + " hexadecimal digits");
-  }
+  const std::string malformed = MalformedStateCode(stateCode, bits);
+  if (!malformed.empty()) return ReportFailure(malformed);
   std::string directory;
   if (!OpenConfigurationDirectory(arguments.Positional(0), directory)) return 1;
   CLiveDatabase live(directory);
@@ -210,22 +247,10 @@ int RunDecode(const CArguments& arguments) {
 
   CErrorSummary summary;
   std::vector<std::string> lines;
-  std::vector<CErrorKey> keys;
-  if (!DecodeStateCode(stateCode, live.Catalogue(), live.View(), summary, lines, keys, arguments.Has("--flat"))) {
-    const int index = IndexFromBits(bits);
-    unsigned code = 0;
-    int type = 0;
-    if (live.View().GetErrorKey(index, code, type) < 0) {
-      return ReportFailure("state code " + stateCode + " names entry " + std::to_string(index) +
-                           ", which the live error database of the working directory does not hold");
-    }
-    return ReportFailure("state code " + stateCode + " names " + ErrorIdentifierText(code, type) +
-                         ", which the catalogue of " + arguments.Positional(0) + " does not hold");
-  }
+  const std::string unknown =
+      DecodeLiveStateCode(live, stateCode, bits, arguments.Positional(0), arguments.Has("--flat"), summary, lines);
+  if (!unknown.empty()) return ReportFailure(unknown);
   for (const std::string& line : lines) std::printf("%s\n", line.c_str());
-  summary.code = static_cast<uint32_t>(keys.front().code);
-  summary.type = keys.front().type;
-  summary.stateCode = stateCode;
   std::printf("\n");
   PrintSummary(summary, Now());
   return 0;

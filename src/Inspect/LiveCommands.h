@@ -23,13 +23,36 @@
 #ifndef FAULTWRIGHT_INSPECT_LIVECOMMANDS_H
 #define FAULTWRIGHT_INSPECT_LIVECOMMANDS_H
 
+#include <string>
+#include <vector>
+
+#include "Common/Summaries/CErrorSummary.h"
 #include "Inspect/CArguments.h"
+#include "Inspect/CLiveDatabase.h"
 
 namespace Faultwright {
 
 int RunActive(const CArguments& arguments);
 int RunHistory(const CArguments& arguments);
 int RunDecode(const CArguments& arguments);
+
+// The parts of these commands that the diagnostics server (serve) shares.
+
+// After a Refresh: empty when the database is enabled, else why it cannot be read.
+std::string WhyNotEnabled(const CLiveDatabase& live);
+// What history shows: every error ever raised, latest raise first, with
+// what live's catalogue knows of it. REQUIRES: live is enabled.
+void BuildHistory(CLiveDatabase& live, std::vector<CErrorSummary>& summaries);
+// Why stateCode is not a state code (not hexadecimal, or too short to hold
+// an index), or empty, with its bits in bits.
+std::string MalformedStateCode(const std::string& stateCode, std::string& bits);
+// Decodes a well-formed stateCode (bits as MalformedStateCode gave them):
+// summary, with its code, type and state code, and lines; or why the code
+// names nothing here, naming the catalogue as catalogueName. REQUIRES: live
+// is enabled.
+std::string DecodeLiveStateCode(CLiveDatabase& live, const std::string& stateCode, const std::string& bits,
+                                const std::string& catalogueName, bool flat, CErrorSummary& summary,
+                                std::vector<std::string>& lines);
 
 }  // namespace Faultwright
 

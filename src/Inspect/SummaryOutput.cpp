@@ -16,9 +16,8 @@ const char kIndent[] = "               ";  // below the values of PrintSummary's
 // The wall-clock time at which the monotonic clock read time, in ISO 8601:
 // local with its offset from UTC, or UTC with "Z".
 std::string WallClockText(const Core::Time& time, const Core::Time& now, bool utc) {
-  timespec real;
-  if (clock_gettime(CLOCK_REALTIME, &real) != 0) return std::string();
-  const time_t when = real.tv_sec - (static_cast<time_t>(now.Seconds()) - static_cast<time_t>(time.Seconds()));
+  const time_t when = WallClockSeconds(time, now);
+  if (when == -1) return std::string();
   tm parts;
   if ((utc ? gmtime_r(&when, &parts) : localtime_r(&when, &parts)) == nullptr) return std::string();
   char text[40];
@@ -42,7 +41,7 @@ std::string RaiseCountsText(const CErrorSummary& summary) {
 }
 
 // null for never.
-nlohmann::ordered_json UtcText(const Core::Time& time, const Core::Time& now) {
+nlohmann::ordered_json UtcJson(const Core::Time& time, const Core::Time& now) {
   return time.IsZero() ? nlohmann::ordered_json() : nlohmann::ordered_json(WallClockText(time, now, true));
 }
 
@@ -76,6 +75,14 @@ void PrintField(const char* name, const std::string& value) {
 
 }  // namespace
 
+time_t WallClockSeconds(const Core::Time& time, const Core::Time& now) {
+  timespec real;
+  if (clock_gettime(CLOCK_REALTIME, &real) != 0) return -1;
+  return real.tv_sec - (static_cast<time_t>(now.Seconds()) - static_cast<time_t>(time.Seconds()));
+}
+
+std::string UtcTimeText(const Core::Time& time, const Core::Time& now) { return WallClockText(time, now, true); }
+
 void PrintSummary(const CErrorSummary& summary, const Core::Time& now) {
   std::printf("%s\n", ErrorIdentifierText(summary.code, summary.type).c_str());
   PrintField("severity", ErrorSeverityName(summary.severity));
@@ -100,42 +107,51 @@ void PrintHistoryLine(const CErrorSummary& summary, const Core::Time& now) {
 }
 
 std::string SummariesToJson(const std::vector<CErrorSummary>& summaries, const Core::Time& now, bool catalogued) {
+  return JsonText(SummariesToJsonArray(summaries, now, catalogued));
+}
+
+nlohmann::ordered_json SummariesToJsonArray(const std::vector<CErrorSummary>& summaries, const Core::Time& now,
+                                            bool catalogued) {
   nlohmann::ordered_json array = nlohmann::ordered_json::array();
+  array.get_ref<nlohmann::ordered_json::array_t&>().reserve(summaries.size());
   for (const CErrorSummary& summary : summaries) {
-    nlohmann::ordered_json object = {
-        {"error", ErrorIdentifierText(summary.code, summary.type)},
-        {"code", summary.code},
-        {"type", summary.type},
-    };
+    // Members in this order; each value is placed, not copied through a list.
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    object["error"] = ErrorIdentifierText(summary.code, summary.type);
+    object["code"] = summary.code;
+    object["type"] = summary.type;
     if (catalogued) {
-      object.update({
-          {"severity", ErrorSeverityName(summary.severity)},
-          {"visible", summary.visible},
-          {"forceShutdown", summary.forceShutdown},
-          {"fullScreen", summary.fullScreen},
-          {"includeServiceNumber", summary.includeServiceNumber},
-          {"shouldBeep", summary.shouldBeep},
-          {"shouldBeepIfGuiding", summary.shouldBeepIfGuiding},
-          {"shortTitle", summary.shortTitle},
-          {"vtTitle", summary.vtTitle},
-          {"problems", summary.problems},
-          {"solutions", summary.solutions},
-      });
+      object["severity"] = ErrorSeverityName(summary.severity);
+      object["visible"] = summary.visible;
+      object["forceShutdown"] = summary.forceShutdown;
+      object["fullScreen"] = summary.fullScreen;
+      object["includeServiceNumber"] = summary.includeServiceNumber;
+      object["shouldBeep"] = summary.shouldBeep;
+      object["shouldBeepIfGuiding"] = summary.shouldBeepIfGuiding;
+      object["shortTitle"] = summary.shortTitle;
+      object["vtTitle"] = summary.vtTitle;
+      object["problems"] = summary.problems;
+      object["solutions"] = summary.solutions;
     }
-    object.update({
-        {"raised", summary.raised.Seconds()},
-        {"raisedAt", UtcText(summary.raised, now)},
-        {"cleared", summary.cleared.Seconds()},
-        {"clearedAt", UtcText(summary.cleared, now)},
-        {"raiseCount1", summary.raiseCount1},
-        {"raiseCount2", summary.raiseCount2},
-    });
-    if (catalogued) object.update({{"stateCode", summary.stateCode}, {"fixedCode", summary.fixedCode}});
-    array.push_back(object);
+    object["raised"] = summary.raised.Seconds();
+    object["raisedAt"] = UtcJson(summary.raised, now);
+    object["cleared"] = summary.cleared.Seconds();
+    object["clearedAt"] = UtcJson(summary.cleared, now);
+    object["raiseCount1"] = summary.raiseCount1;
+    object["raiseCount2"] = summary.raiseCount2;
+    if (catalogued) {
+      object["stateCode"] = summary.stateCode;
+      object["fixedCode"] = summary.fixedCode;
+    }
+    array.push_back(std::move(object));
   }
+  return array;
+}
+
+std::string JsonText(const nlohmann::ordered_json& value) {
   // Catalogue texts are bytes as the XML file held them; a stray non-UTF-8 byte
   // must not cost the whole answer.
-  return array.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 }  // namespace Faultwright

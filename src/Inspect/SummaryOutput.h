@@ -30,21 +30,37 @@
 // since boot, 0 for never) each followed by "raisedAt" or "clearedAt" (UTC,
 // ISO 8601, null for never), "raiseCount1", "raiseCount2" and, from a
 // catalogue, "stateCode" and "fixedCode". Bytes of a text that are not UTF-8
-// come out as U+FFFD.
+// come out as U+FFFD. SummariesToJsonArray gives that array as a value, for a
+// caller that adds members of its own before JsonText writes it.
 #ifndef FAULTWRIGHT_INSPECT_SUMMARYOUTPUT_H
 #define FAULTWRIGHT_INSPECT_SUMMARYOUTPUT_H
 
+#include <ctime>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json_fwd.hpp>
 
 #include "Common/Summaries/CErrorSummary.h"
 #include "Platform/Core/Time.h"
 
 namespace Faultwright {
 
+// The wall-clock time, in seconds since the epoch, at which the monotonic
+// clock read time (now is its present reading); -1 when the real-time clock
+// cannot be read.
+time_t WallClockSeconds(const Core::Time& time, const Core::Time& now);
+// That time in UTC, ISO 8601, as the JSON members "raisedAt" and the like
+// give it; empty when the real-time clock cannot be read.
+std::string UtcTimeText(const Core::Time& time, const Core::Time& now);
+
 void PrintSummary(const CErrorSummary& summary, const Core::Time& now);
 void PrintHistoryLine(const CErrorSummary& summary, const Core::Time& now);
 std::string SummariesToJson(const std::vector<CErrorSummary>& summaries, const Core::Time& now, bool catalogued);
+nlohmann::ordered_json SummariesToJsonArray(const std::vector<CErrorSummary>& summaries, const Core::Time& now,
+                                            bool catalogued);
+// One line of JSON; bytes that are not UTF-8 come out as U+FFFD.
+std::string JsonText(const nlohmann::ordered_json& value);
 
 }  // namespace Faultwright
 

@@ -21,13 +21,13 @@
 
 namespace FaultwrightTest {
 
-// A blocking connection to 127.0.0.1 port 5300, or -1.
-inline int ConnectRaw() {
+// A blocking connection to 127.0.0.1 port 5300 (or port), or -1.
+inline int ConnectRaw(unsigned short port = Faultwright::CFaultwrightAPI::kServicePort) {
   int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (descriptor < 0) return -1;
   sockaddr_in address = {};
   address.sin_family = AF_INET;
-  address.sin_port = htons(Faultwright::CFaultwrightAPI::kServicePort);
+  address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (connect(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return descriptor;
   close(descriptor);

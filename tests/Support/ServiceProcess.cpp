@@ -18,17 +18,24 @@
 namespace FaultwrightTest {
 
 ServiceProcess::ServiceProcess(const std::vector<std::string>& args, const std::string& directory,
+                               const std::vector<std::string>& launcher)
+    : ServiceProcess("fwservice", args, directory, "fwservice: serving", launcher) {}
+
+ServiceProcess::ServiceProcess(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& directory, const std::string& ready,
                                const std::vector<std::string>& launcher) {
+  const std::string path = program[0] == '/' ? program : BuiltProgram(program);
   std::vector<std::string> argv = launcher;
-  argv.push_back(launcher.empty() ? "fwservice" : BuiltProgram("fwservice"));
+  argv.push_back(launcher.empty() ? program : path);
   argv.insert(argv.end(), args.begin(), args.end());
-  ChildProcess child = StartProcess(launcher.empty() ? BuiltProgram("fwservice") : launcher[0], argv, directory);
+  ChildProcess child = StartProcess(launcher.empty() ? path : launcher[0], argv, directory);
   pid_ = child.pid;
   outPipe_ = child.out;
   errPipe_ = child.err;
   fcntl(outPipe_, F_SETFL, O_NONBLOCK);
   fcntl(errPipe_, F_SETFL, O_NONBLOCK);
-  serving_ = WaitUntil([this] { return err_.find("fwservice: serving") != std::string::npos; }, 10000);
+  serving_ = WaitUntil(
+      [this, &ready] { return err_.find(ready) != std::string::npos || out_.find(ready) != std::string::npos; }, 10000);
 }
 
 ServiceProcess::~ServiceProcess() {

@@ -23,6 +23,11 @@ class ServiceProcess {
   // but args, as a service manager would.
   ServiceProcess(const std::vector<std::string>& args, const std::string& directory,
                  const std::vector<std::string>& launcher = {});
+  // Another program that runs until a signal, such as fwinspect serve: one of
+  // this build, or one named by its absolute path. ready is what its output
+  // holds once it serves.
+  ServiceProcess(const std::string& program, const std::vector<std::string>& args, const std::string& directory,
+                 const std::string& ready, const std::vector<std::string>& launcher = {});
   ~ServiceProcess();
   ServiceProcess(const ServiceProcess&) = delete;
   ServiceProcess& operator=(const ServiceProcess&) = delete;

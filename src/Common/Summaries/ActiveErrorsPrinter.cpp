@@ -15,13 +15,14 @@ void PrintLine(std::FILE* out, const std::string& prefix, const CError& error) {
   std::fflush(out);
 }
 
-void PrintActiveTriggers(std::FILE* out, const std::string& prefix, const CError& error, CTriggerPath& path) {
+void VisitActiveTriggers(const CError& error, CTriggerPath& path, size_t depth,
+                         const std::function<void(const CError&, size_t)>& visit) {
   path.Enter(&error);
   for (const CTriggerSet& triggerSet : error.TriggerSets()) {
     for (const CError* trigger : triggerSet.Triggers()) {
       if (!trigger->IsActive()) continue;
-      PrintLine(out, prefix, *trigger);
-      if (path.MayEnter(trigger)) PrintActiveTriggers(out, "  " + prefix, *trigger, path);
+      visit(*trigger, depth);
+      if (path.MayEnter(trigger)) VisitActiveTriggers(*trigger, path, depth + 1, visit);
     }
   }
   path.Leave();
@@ -32,11 +33,17 @@ void PrintActiveTriggers(std::FILE* out, const std::string& prefix, const CError
 void PrintActiveTopLevelErrors(const std::vector<CError*>& topLevelErrors, std::FILE* out) {
   std::fputs("Active top level errors\n", out);
   std::fflush(out);
-  CTriggerPath path;
   for (const CError* error : topLevelErrors) {
     PrintLine(out, "+", *error);
-    PrintActiveTriggers(out, "  +", *error, path);
+    ForEachActiveTrigger(*error, [out](const CError& trigger, size_t depth) {
+      PrintLine(out, std::string(2 * depth, ' ') + "+", trigger);
+    });
   }
+}
+
+void ForEachActiveTrigger(const CError& error, const std::function<void(const CError&, size_t)>& visit) {
+  CTriggerPath path;
+  VisitActiveTriggers(error, path, 1, visit);
 }
 
 }  // namespace Faultwright

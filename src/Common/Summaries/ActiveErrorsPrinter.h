@@ -11,10 +11,16 @@
 // it is written. A trigger that is already on the path from the top-level
 // error, or kMaxTriggerDepth levels down (CTriggerPath.h), is written but not
 // followed again, so a cyclic catalogue prints finitely.
+//
+// ForEachActiveTrigger walks the same tree below one error for another form
+// of it: visit(trigger, depth) for each active trigger in the printer's
+// order, depth 1 for error's own triggers.
 #ifndef FAULTWRIGHT_COMMON_ACTIVEERRORSPRINTER_H
 #define FAULTWRIGHT_COMMON_ACTIVEERRORSPRINTER_H
 
+#include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "Common/ErrorDatabase/CError.h"
@@ -22,6 +28,7 @@
 namespace Faultwright {
 
 void PrintActiveTopLevelErrors(const std::vector<CError*>& topLevelErrors, std::FILE* out = stdout);
+void ForEachActiveTrigger(const CError& error, const std::function<void(const CError&, size_t)>& visit);
 
 }  // namespace Faultwright
 
