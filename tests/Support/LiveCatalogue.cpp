@@ -1,15 +1,12 @@
 #include "Support/LiveCatalogue.h"
 
-#include <sys/ipc.h>
-#include <sys/sem.h>
-#include <sys/shm.h>
 #include <unistd.h>
 
 #include <climits>
 #include <stdexcept>
 
-#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/Patterns/CErrorPatterns.h"
+#include "Common/Summaries/ErrorSummaries.h"
 #include "Identifiers/Identifiers.h"
 #include "Support/SharedSegment.h"
 
@@ -55,7 +52,7 @@ LiveCatalogue::LiveCatalogue(const std::string& errorsXml, const std::string& pa
                 "<Faultwright><ErrorList><Module identifier='GPS' file='Gps.xml'/></ErrorList></Faultwright>");
   config_.Write("Gps.xml", "<Module><SubModule identifier='GPS'>" + errorsXml + "</SubModule></Module>");
   config_.Write(Faultwright::CErrorPatterns::kFileName, "<Patterns>" + patternsXml + "</Patterns>");
-  catalogue_ = std::make_unique<Faultwright::CErrorDatabase>(config_.Path());
+  catalogue_ = std::make_unique<Faultwright::CErrorDatabase>(config_.Path(), nullptr);
 
   char previous[PATH_MAX];
   if (getcwd(previous, sizeof previous) == nullptr || chdir(work_.Path().c_str()) != 0) {
@@ -85,13 +82,19 @@ CError* LiveCatalogue::Find(const std::string& name) {
 }
 
 void LiveCatalogue::Raise(const std::vector<std::string>& names) {
-  for (const std::string& name : names) owner_->RaiseError(Find(name)->Code(), Find(name)->Type());
+  for (const std::string& name : names) {
+    const bool clear = name[0] == '-';
+    const CError* error = Find(clear ? name.substr(1) : name);
+    clear ? owner_->ClearError(error->Code(), error->Type()) : owner_->RaiseError(error->Code(), error->Type());
+  }
   reader_->Update(*catalogue_);
 }
 
-void LiveCatalogue::Clear(const std::vector<std::string>& names) {
-  for (const std::string& name : names) owner_->ClearError(Find(name)->Code(), Find(name)->Type());
-  reader_->Update(*catalogue_);
+Faultwright::CErrorSummary LiveCatalogue::Summary(const std::string& name, bool useTextKeys) {
+  std::vector<Faultwright::CErrorSummary> summaries;
+  Faultwright::BuildErrorSummaries(*reader_, Faultwright::CErrorPatterns(config_.Path()), {Find(name)}, summaries,
+                                   useTextKeys);
+  return summaries.at(0);
 }
 
 }  // namespace FaultwrightTest
