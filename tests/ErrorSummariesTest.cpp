@@ -1,14 +1,18 @@
-// Summaries of live errors as the trigger sets' linking asks, the summaries
-// of recorded states, and the print of the active trees. The state codes are
-// StateCodeDecoderTest's.
+// Summaries of live errors as the trigger sets' linking asks, with the state
+// codes they write and what these decode to; the codes that the decoder
+// refuses or finds cut short (the round trip over generated catalogues is a
+// check of the StateCode fuzz target); the summaries of recorded states; the
+// print of the active trees.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Common/Summaries/ActiveErrorsPrinter.h"
 #include "Common/Summaries/ErrorSummaries.h"
+#include "Common/Summaries/StateCodeDecoder.h"
 #include "Inspect/SummaryOutput.h"
 #include "Support/LiveCatalogue.h"
 
@@ -19,100 +23,39 @@ using FaultwrightTest::ErrorXml;
 using FaultwrightTest::LiveCatalogue;
 using FaultwrightTest::TriggerSetXml;
 using FaultwrightTest::WrittenBy;
+using Strings = std::vector<std::string>;
 
 nlohmann::json Fields(const std::vector<CErrorSummary>& summaries, bool catalogued = true) {
   return nlohmann::json::parse(SummariesToJson(summaries, Core::Time(), catalogued));
 }
 
-TEST(ErrorSummaries, FlagsTitlesAndTextsAsTheLinksAsk) {
-  const std::string titledByTriggers =
-      ErrorXml("Crash:1", "shouldBeep='yes'") + ErrorXml("Heading:1") + ErrorXml("Framing:1") +
-      ErrorXml("Data:3", "fullScreen='yes'",
-               TriggerSetXml({"titleSource=trigger", "fullScreen=no"}, {"Crash:1", "Heading:1"}) +
-                   TriggerSetXml({"titleSource=trigger"}, {"Framing:1"}));
-  const std::string withTrigger = ErrorXml("Calibration:0") + ErrorXml("Data:3", "visible='yes' forceShutdown='yes'",
-                                                                       TriggerSetXml({}, {"Calibration:0"}));
-  struct Row {
+// The rows of tests/data/Summaries/worked.json: each summarises Data:3 in a
+// live state and names fields of the summary's JSON form, and the tree that
+// its state code decodes to.
+TEST(ErrorSummaries, WorkedSummariesAndTheirStateCodesBothWays) {
+  const nlohmann::json worked =
+      nlohmann::json::parse(FaultwrightTest::ReadFile(FAULTWRIGHT_SOURCE_DIR "/tests/data/Summaries/worked.json"));
+  for (const nlohmann::json& row : worked["rows"]) {
+    SCOPED_TRACE(row["about"].get<std::string>());
     std::string errors;
-    std::string patterns;
-    std::vector<std::string> raised;  // Data:3 is summarised
-    const char* expected;             // fields of its JSON form
-    bool useTextKeys;
-  };
-  const std::vector<Row> rows = {
-      {withTrigger,
-       "<pattern fixedCode='ALONE'><e id='GPS:GPS:Data:3'/></pattern>",
-       {"Data:3", "-Data:3", "Data:3"},
-       R"({"visible":true,"forceShutdown":true,"includeServiceNumber":false,"severity":"Medium","raiseCount1":2,
-           "fixedCode":"ALONE","problems":["problem of Data:3"],"shortTitle":"title Data:3"})",
-       false},
-      {withTrigger,
-       "<pattern fixedCode='ALONE'><e id='GPS:GPS:Data:3'/></pattern>",
-       {"Data:3", "Calibration:0"},
-       R"({"fixedCode":"","solutions":["solution of Calibration:0"]})",
-       false},
-      // Crash:1 presents only its trigger's solution.
-      {ErrorXml("Framing:1", "shouldBeepIfGuiding='yes'") +
-           ErrorXml("Crash:1", "", TriggerSetXml({"errorLinking=childOnly"}, {"Framing:1"})) + ErrorXml("Heading:1") +
-           ErrorXml("Data:3", "",
-                    TriggerSetXml({}, {"Crash:1"}) + TriggerSetXml({"errorLinking=verbose"}, {"Heading:1"})),
-       "<pattern fixedCode='PART' allowPartialMatch='yes'><e id='GPS:GPS:Framing:1'/></pattern>",
-       {"Framing:1", "Crash:1", "Heading:1", "Data:3"},
-       R"({"problems":["problem of Heading:1"],"solutions":["solution of Framing:1","solution of Heading:1"],
-           "shortTitle":"title Data:3","vtTitle":"short Data:3","shouldBeepIfGuiding":true,"fixedCode":"PART"})",
-       false},
-      // A shallow link reports its trigger, and nothing below it.
-      {ErrorXml("Framing:1", "shouldBeep='yes'") + ErrorXml("Crash:1", "", TriggerSetXml({}, {"Framing:1"})) +
-           ErrorXml("Data:3", "", TriggerSetXml({"errorLinking=shallow", "titleSource=trigger"}, {"Crash:1"})),
-       "<pattern fixedCode='WITH FRAMING'><e id='GPS:GPS:Data:3'/><e id='GPS:GPS:Crash:1'/>"
-       "<e id='GPS:GPS:Framing:1'/></pattern><pattern fixedCode='TOP AND CRASH'><e id='GPS:GPS:Data:3'/>"
-       "<e id='GPS:GPS:Crash:1'/></pattern>",
-       {"Framing:1", "Crash:1", "Data:3"},
-       R"({"fixedCode":"TOP AND CRASH","shortTitle":"title Crash:1","vtTitle":"short Crash:1",
-           "solutions":["solution of Data:3"],"shouldBeep":false})",
-       false},
-      {titledByTriggers, "", {"Data:3"}, R"({"fullScreen":true,"shouldBeep":false})", false},
-      {titledByTriggers,
-       "",
-       {"Data:3", "Crash:1"},
-       R"({"shortTitle":"title Crash:1","fullScreen":false,"shouldBeep":true})",
-       false},
-      // Two active triggers in one set leave no single title: the error's own;
-      // a later set sets it again.
-      {titledByTriggers, "", {"Data:3", "Crash:1", "Heading:1"}, R"({"shortTitle":"title Data:3"})", false},
-      {titledByTriggers,
-       "",
-       {"Data:3", "Crash:1", "Heading:1", "Framing:1"},
-       R"({"shortTitle":"title Framing:1","vtTitle":"short Framing:1"})",
-       false},
-      {ErrorXml("Crash:1") + ErrorXml("Data:3"),
-       "",
-       {"Data:3"},
-       R"({"shortTitle":"GPS:GPS:Data:3.shortTitle","vtTitle":"GPS:GPS:Data:3.vtTitle",
-           "problems":["GPS:GPS:Data:3.problem"],"solutions":["GPS:GPS:Data:3.solution"]})",
-       true},
-      {ErrorXml("Crash:1") + ErrorXml("Data:3", "", TriggerSetXml({"errorLinking=verbose"}, {"Crash:1"})),
-       "",
-       {"Crash:1", "Data:3"},
-       R"({"problems":["GPS:GPS:Crash:1.problem"],"solutions":["GPS:GPS:Crash:1.solution"]})",
-       true},
-      // A cycle summarises finitely: Data:3 is on the path and not walked again.
-      {ErrorXml("Crash:1", "", TriggerSetXml({}, {"Data:3"})) +
-           ErrorXml("Data:3", "", TriggerSetXml({"errorLinking=verbose"}, {"Crash:1"})),
-       "",
-       {"Crash:1", "Data:3"},
-       R"({"problems":["problem of Crash:1"],"solutions":["solution of Crash:1","solution of Data:3"]})",
-       false},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.expected);
-    LiveCatalogue live(row.errors, row.patterns);
-    live.Raise(row.raised);
-    const nlohmann::json fields = Fields({live.Summary("Data:3", row.useTextKeys)})[0];
-    const nlohmann::json expectedFields = nlohmann::json::parse(row.expected);
-    for (const auto& expected : expectedFields.items()) {
-      EXPECT_EQ(fields[expected.key()], expected.value()) << expected.key();
+    for (const nlohmann::json& error : worked["catalogues"][row["catalogue"].get<std::string>()]) {
+      std::string triggerSets;
+      for (const nlohmann::json& set : error.size() > 2 ? error[2] : nlohmann::json::array()) {
+        triggerSets += TriggerSetXml(set[0], set[1]);
+      }
+      errors += ErrorXml(error[0], error.size() > 1 ? error[1].get<std::string>() : "", triggerSets);
     }
+    LiveCatalogue live(errors, row.value("patterns", ""));
+    live.Raise(row["raised"]);
+    const CErrorSummary summary = live.Summary("Data:3", row.value("textKeys", false));
+    nlohmann::json fields = Fields({summary})[0];
+    CErrorSummary decoded;
+    std::vector<std::string> tree;
+    std::vector<CErrorKey> keys;
+    DecodeStateCode(summary.stateCode, live.Catalogue(), live.Reader(), decoded, tree, keys, false);
+    for (std::string& line : tree) line.erase(line.find("GPS:GPS:"), 8);
+    fields["tree"] = tree;
+    for (const auto& field : row["expected"].items()) EXPECT_EQ(fields[field.key()], field.value()) << field.key();
   }
 }
 
@@ -156,6 +99,41 @@ TEST(ErrorSummaries, PrintShowsActiveTriggersAsATreeAndACycleFinitely) {
   EXPECT_EQ(WrittenBy([&](std::FILE* out) { PrintActiveTopLevelErrors(live.TopLevelErrors(), out); }),
             "Active top level errors\n+GPS:GPS:Data:3\n  +GPS:GPS:Crash:1\n    +GPS:GPS:Framing:1\n"
             "+GPS:GPS:No Data:3\n+GPS:GPS:Speed:1\n  +GPS:GPS:Speed:2\n    +GPS:GPS:Speed:1\n");
+}
+
+struct Decoded {
+  bool found = false;
+  CErrorSummary summary;
+  Strings lines;
+  std::vector<CErrorKey> keys;
+};
+
+Decoded Decode(LiveCatalogue& live, const std::string& stateCode) {
+  Decoded decoded;
+  decoded.found =
+      DecodeStateCode(stateCode, live.Catalogue(), live.Reader(), decoded.summary, decoded.lines, decoded.keys, false);
+  return decoded;
+}
+
+TEST(StateCodeDecoder, RefusedCutShortAndLowerCaseCodes) {
+  LiveCatalogue live(ErrorXml("Data:3", "shouldBeep='yes'", TriggerSetXml({}, {"Crash:0", "Crash:1"})) +
+                     ErrorXml("Crash:0") + ErrorXml("Crash:1"));
+  // Beyond the table, characters outside the hexadecimal digits: nothing changes.
+  for (const std::string& code : Strings{"FFC0", "00C0", "00G0", " 000", "000 ", "+00",
+                                         std::string("0\0"
+                                                     "00",
+                                                     4)}) {
+    Decoded untouched = Decode(live, code);
+    EXPECT_FALSE(untouched.found) << code;
+    EXPECT_TRUE(untouched.keys.empty() && untouched.lines.empty() && !untouched.summary.shouldBeep) << code;
+  }
+  // A code that ends within its index cannot say which triggers are active.
+  EXPECT_THROW(Decode(live, ""), std::out_of_range);
+  EXPECT_THROW(Decode(live, "0"), std::out_of_range);
+  // One that ends within its trigger bits: what is missing counts as inactive.
+  EXPECT_EQ(Decode(live, "000").keys.size(), 1u);
+  EXPECT_EQ(Decode(live, "002").lines, (Strings{"+-GPS:GPS:Data:3", "+---GPS:GPS:Crash:0"}));
+  EXPECT_EQ(Decode(live, "003f").keys, Decode(live, "003F").keys);
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 // fwinspect as a black box: its reports and checks of configuration
 // directories, and its reading of a live database that the test owns, as the
-// diagnostic service would. The expected outputs are the files of
-// tests/data/Inspector/ (GOLDEN.out, GOLDEN.err), where the broken
-// configurations are too.
+// diagnostic service would. The runs, their expected outputs and the broken
+// configurations they check are the files of tests/data/Inspector/.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "Inspect/CLiveDatabase.h"
 #include "Support/LiveCatalogue.h"
@@ -19,10 +19,8 @@
 
 namespace {
 
-using FaultwrightTest::ErrorXml;
 using FaultwrightTest::LiveCatalogue;
 using FaultwrightTest::ProcessResult;
-using FaultwrightTest::TriggerSetXml;
 using Strings = std::vector<std::string>;
 
 const std::string kSample = FAULTWRIGHT_SOURCE_DIR "/config";
@@ -50,19 +48,20 @@ size_t ShapeEnd(const std::string& text, size_t at, const std::string& shape) {
   return at;
 }
 
+// The directories of the test, by the names the expected outputs give them.
+std::vector<std::pair<std::string, std::string>> Places(const std::string& config) {
+  return {{"CONFIG/", config}, {"DATA/", kData}, {"SAMPLE", kSample}};
+}
+
 // text with what the clock and the build decide written as words, and the
 // directories of the test by name.
 std::string Normalised(const std::string& text, const std::string& config) {
-  const std::pair<std::string, std::string> shapes[] = {
-      {"#-#-#T#:#:#+#:# (# s since boot, # s ago)", "TIME"},
-      {"#-#-#T#:#:#Z", "TIME"},
-      {"\"raised\":#", "RAISED"},
-      {"\"cleared\":#", "CLEARED"},
-      {"(Faultwright) #.#.#", "VERSION"},
-      {config, "CONFIG/"},
-      {kData, "DATA/"},
-      {kSample, "SAMPLE"},
-  };
+  std::vector<std::pair<std::string, std::string>> shapes = {{"#-#-#T#:#:#+#:# (# s since boot, # s ago)", "TIME"},
+                                                             {"#-#-#T#:#:#Z", "TIME"},
+                                                             {"\"raised\":#", "RAISED"},
+                                                             {"\"cleared\":#", "CLEARED"},
+                                                             {"(Faultwright) #.#.#", "VERSION"}};
+  for (const auto& [word, path] : Places(config)) shapes.emplace_back(path, word);
   std::string result;
   for (size_t at = 0; at < text.size();) {
     size_t end = std::string::npos;
@@ -77,30 +76,16 @@ std::string Normalised(const std::string& text, const std::string& config) {
   return result;
 }
 
-// Position Calculation:11 is raised automatically by either of No Data:9 and
-// Usable Satellites:1; Firmware Version:12 stands alone.
-const std::string kErrors =
-    ErrorXml("No Data:9", "visible='yes' shouldBeep='yes'") + ErrorXml("Usable Satellites:1", "visible='yes'") +
-    ErrorXml("Firmware Version:12", "visible='no'") +
-    ErrorXml("Position Calculation:11", "visible='yes' fullScreen='yes'",
-             TriggerSetXml({"autoTrigger=yes", "triggersNeeded=1"}, {"No Data:9", "Usable Satellites:1"}));
-
-// The catalogue of kErrors, live: while the fixture lives, the working
-// directory is the one whose database the test owns.
+// The catalogue of live-errors.xml, live: while the fixture lives, the
+// working directory is the one whose database the test owns.
 class LiveInspection : public ::testing::Test {
  protected:
   LiveInspection()
-      : live_(kErrors,
-              "<pattern fixedCode='FIX-1'><error id='GPS:GPS:No Data:9'/>"
-              "<error id='GPS:GPS:Position Calculation:11'/></pattern>") {}
+      : live_(FaultwrightTest::ReadFile(kData + "live-errors.xml"),
+              FaultwrightTest::ReadFile(kData + "live-patterns.xml")) {}
 
   // As the service raises them: the automatic set raises Position Calculation:11.
   void RaiseNoData() { live_.Raise({"No Data:9", "Position Calculation:11"}); }
-  ProcessResult Inspect(const Strings& args) {
-    Strings argv = {"fwinspect"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return RunProgram(argv);
-  }
 
   LiveCatalogue live_;
   const std::string& config_ = live_.ConfigDirectory();
@@ -114,62 +99,21 @@ TEST_F(LiveInspection, EveryCommandAnswersWithItsOutputAndStatus) {
   }
   live_.Owner().RaiseErrors(keys);
   live_.Raise({"-Usable Satellites:1"});
-  struct Row {
+  const nlohmann::json runs = nlohmann::json::parse(FaultwrightTest::ReadFile(kData + "runs.json"))["runs"];
+  for (const nlohmann::json& run : runs) {
     Strings args;
-    std::string golden;  // its standard output and error, where not empty
-    int status;
-  };
-  const std::vector<Row> rows = {
-      {{"fwinspect", "--version"}, "version-fwinspect", 0},
-      {{"fwservice", "--version"}, "version-fwservice", 0},
-      {{"fwinspect", "--help"}, "commands", 0},
-      {{"fwinspect", "help"}, "commands", 0},
-      {{"fwservice", "--help"}, "fwservice-help", 0},
-      {{"fwinspect", "help", "check"}, "check-help", 0},
-      {{"fwinspect", "check", "--he"}, "check-help", 0},
-      // Mistakes in the command line give 2, the others 1.
-      {{"fwinspect"}, "no-command", 2},
-      {{"fwinspect", "show"}, "unknown-command", 2},
-      {{"fwinspect", "tree"}, "tree-without-dir", 2},
-      {{"fwinspect", "tree", kSample, "--flat"}, "tree-unknown-option", 2},
-      {{"fwinspect", "tree", "--", "--all"}, "tree-dir-after-dashes", 1},
-      {{"fwinspect", "active", kSample, "--watch"}, "watch-needs-value", 2},
-      {{"fwinspect", "active", kSample, "--wat=0"}, "watch-abbreviated-zero", 2},
-      {{"fwinspect", "active", kSample, "--watch", "-1"}, "watch-negative", 2},
-      {{"fwinspect", "decode", kSample, ""}, "decode-empty", 1},
-      {{"fwinspect", "decode", kSample, "01"}, "decode-too-short", 1},
-      {{"fwinspect", "decode", kSample, "01G0"}, "decode-not-hexadecimal", 1},
-      {{"fwinspect", "tree", "--all", config_}, "tree-all", 0},
-      {{"fwinspect", "export", config_, config_ + "texts.txt"}, "export", 0},
-      {{"fwinspect", "export", config_, config_ + "missing/texts.txt"}, "export-unwritable", 1},
-      {{"fwinspect", "check", kSample}, "check-sample", 0},
-      {{"fwinspect", "check", kData + "broken-texts/"}, "check-texts", 1},
-      {{"fwinspect", "check", kData + "broken-lines/"}, "check-lines", 1},
-      {{"fwinspect", "check", kData + "broken-lines/", "--json"}, "check-lines-json", 1},
-      {{"fwinspect", "check", config_ + "nowhere"}, "check-missing", 2},
-      {{"fwinspect", "active", config_}, "active", 0},
-      {{"fwinspect", "active", config_, "--json", "--text-keys"}, "active-json", 0},
-      {{"fwinspect", "decode", config_, "00E0"}, "decode", 0},
-      {{"fwinspect", "decode", "--flat", config_, "00E0"}, "decode-flat", 0},
-      {{"fwinspect", "decode", config_, "FFC0"}, "decode-outside", 1},
-      // Entry 0 has no trigger sets, so a code of its index alone is whole;
-      // entry 3 has: three digits read as none of them active.
-      {{"fwinspect", "decode", config_, "000"}, "decode-000", 0},
-      {{"fwinspect", "decode", config_, "00C"}, "decode-00C", 0},
-      // Without a catalogue nothing is known of severity, flags and texts.
-      {{"fwinspect", "history"}, "history", 0},
-      {{"fwinspect", "history", "--json"}, "history-json", 0},
-      {{"fwinspect", "history", config_}, "history-catalogued", 0},
-      {{"fwinspect", "history", config_, "--json"}, "history-catalogued-json", 0},
-  };
-  for (const Row& row : rows) {
-    std::string command;
-    for (const std::string& arg : row.args) command += Normalised(arg, config_) + " ";
-    SCOPED_TRACE(command);
-    ProcessResult result = RunProgram(row.args);
-    EXPECT_EQ(Normalised(result.out, config_), FaultwrightTest::ReadFile(kData + row.golden + ".out"));
-    EXPECT_EQ(Normalised(result.err, config_), FaultwrightTest::ReadFile(kData + row.golden + ".err"));
-    EXPECT_EQ(result.status, row.status);
+    for (std::string arg : run["args"]) {
+      for (const auto& [word, path] : Places(config_)) {
+        if (arg.rfind(word, 0) == 0) arg.replace(0, word.size(), path);
+      }
+      args.push_back(arg);
+    }
+    SCOPED_TRACE(run.dump());
+    ProcessResult result = RunProgram(args);
+    const std::string golden = kData + run["golden"].get<std::string>();
+    EXPECT_EQ(Normalised(result.out, config_), FaultwrightTest::ReadFile(golden + ".out"));
+    EXPECT_EQ(Normalised(result.err, config_), FaultwrightTest::ReadFile(golden + ".err"));
+    EXPECT_EQ(result.status, run["status"]);
   }
 }
 
@@ -188,14 +132,14 @@ TEST_F(LiveInspection, WatchRefreshesUntilInterruptedAndALockHolderIsNamed) {
   sembuf take = {0, -1, 0};
   sembuf give = {0, 1, 0};
   ASSERT_EQ(semop(semaphore, &take, 1), 0);
-  ProcessResult held = Inspect({"active", config_});
+  ProcessResult held = RunProgram({"fwinspect", "active", config_});
   ASSERT_EQ(semop(semaphore, &give, 1), 0);
   const pid_t taker = fork();
   if (taker == 0) _exit(semop(semaphore, &take, 1) == 0 ? 0 : 1);
   int status = 0;
   ASSERT_EQ(waitpid(taker, &status, 0), taker);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  ProcessResult ended = Inspect({"active", config_});
+  ProcessResult ended = RunProgram({"fwinspect", "active", config_});
   ASSERT_EQ(semop(semaphore, &give, 1), 0);
   EXPECT_EQ(held.status, 1);
   EXPECT_NE(held.err.find("locked by process " + std::to_string(getpid()) + "\n"), std::string::npos) << held.err;
@@ -204,7 +148,7 @@ TEST_F(LiveInspection, WatchRefreshesUntilInterruptedAndALockHolderIsNamed) {
       << ended.err;
 
   live_.Owner().SetEnabled(false);
-  EXPECT_EQ(Inspect({"active", config_}).err,
+  EXPECT_EQ(RunProgram({"fwinspect", "active", config_}).err,
             "fwinspect: the live error database of the working directory is not enabled (is fwservice running "
             "here?)\n");
 }

@@ -14,25 +14,12 @@ namespace FaultwrightTest {
 
 using Faultwright::CError;
 
-namespace {
-
-// name = "Problem:type"
-void SplitName(const std::string& name, std::string& problem, std::string& type) {
-  std::string::size_type colon = name.rfind(':');
-  problem = name.substr(0, colon);
-  type = name.substr(colon + 1);
-}
-
-}  // namespace
-
-std::string FullName(const std::string& name) { return "GPS:GPS:" + name; }
-
 std::string ErrorXml(const std::string& name, const std::string& attributes, const std::string& triggerSets) {
-  std::string problem, type;
-  SplitName(name, problem, type);
-  return "<Problem identifier='" + problem + "'><Error identifier='" + type + "' severity='Medium' " + attributes +
-         "><Text type='problem' text='problem of " + name + "'/><Text type='solution' text='solution of " + name +
-         "'/><Text type='shortProblem' text='short " + name + "'/><Text type='title' text='title " + name + "'/>" +
+  const std::string::size_type colon = name.rfind(':');
+  return "<Problem identifier='" + name.substr(0, colon) + "'><Error identifier='" + name.substr(colon + 1) +
+         "' severity='Medium' " + attributes + "><Text type='problem' text='problem of " + name +
+         "'/><Text type='solution' text='solution of " + name + "'/><Text type='shortProblem' text='short " + name +
+         "'/><Text type='title' text='title " + name + "'/>" +
          (triggerSets.empty() ? "" : "<TriggerSets>" + triggerSets + "</TriggerSets>") + "</Error></Problem>";
 }
 
@@ -43,7 +30,7 @@ std::string TriggerSetXml(const std::vector<std::string>& options, const std::ve
     xml += "<Option name='" + option.substr(0, equals) + "' value='" + option.substr(equals + 1) + "'/>";
   }
   xml += "</Options><Triggers>";
-  for (const std::string& trigger : triggers) xml += "<Trigger id='" + FullName(trigger) + "'/>";
+  for (const std::string& trigger : triggers) xml += "<Trigger id='GPS:GPS:" + trigger + "'/>";
   return xml + "</Triggers></TriggerSet>";
 }
 
@@ -73,12 +60,10 @@ LiveCatalogue::~LiveCatalogue() {
 }
 
 CError* LiveCatalogue::Find(const std::string& name) {
-  std::string problem, type;
-  SplitName(name, problem, type);
-  unsigned code = Faultwright::emiGPS | Faultwright::SubModuleFromName("GPS") | Faultwright::ProblemFromName(problem);
-  CError* error = catalogue_->FindError(code, std::stoi(type));
-  if (error == nullptr) throw std::runtime_error("no error " + name);
-  return error;
+  for (CError* error : catalogue_->IndexedErrors()) {
+    if (Faultwright::ErrorIdentifierText(error->Code(), error->Type()) == "GPS:GPS:" + name) return error;
+  }
+  throw std::runtime_error("no error " + name);
 }
 
 void LiveCatalogue::Raise(const std::vector<std::string>& names) {

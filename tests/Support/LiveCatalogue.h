@@ -26,8 +26,6 @@ std::string ErrorXml(const std::string& name, const std::string& attributes = ""
 // One TriggerSet: Option elements from "name=value" pairs, Trigger elements
 // from error names.
 std::string TriggerSetXml(const std::vector<std::string>& options, const std::vector<std::string>& triggers);
-// "GPS:GPS:" + name.
-std::string FullName(const std::string& name);
 
 class LiveCatalogue {
  public:
