@@ -29,6 +29,20 @@ nlohmann::json Fields(const std::vector<CErrorSummary>& summaries, bool catalogu
   return nlohmann::json::parse(SummariesToJson(summaries, Core::Time(), catalogued));
 }
 
+struct Decoded {
+  bool found = false;
+  CErrorSummary summary;
+  Strings lines;
+  std::vector<CErrorKey> keys;
+};
+
+Decoded Decode(LiveCatalogue& live, const std::string& stateCode) {
+  Decoded decoded;
+  decoded.found =
+      DecodeStateCode(stateCode, live.Catalogue(), live.Reader(), decoded.summary, decoded.lines, decoded.keys, false);
+  return decoded;
+}
+
 // The rows of tests/data/Summaries/worked.json: each summarises Data:3 in a
 // live state and names fields of the summary's JSON form, and the tree that
 // its state code decodes to.
@@ -49,14 +63,30 @@ TEST(ErrorSummaries, WorkedSummariesAndTheirStateCodesBothWays) {
     live.Raise(row["raised"]);
     const CErrorSummary summary = live.Summary("Data:3", row.value("textKeys", false));
     nlohmann::json fields = Fields({summary})[0];
-    CErrorSummary decoded;
-    std::vector<std::string> tree;
-    std::vector<CErrorKey> keys;
-    DecodeStateCode(summary.stateCode, live.Catalogue(), live.Reader(), decoded, tree, keys, false);
+    Strings tree = Decode(live, summary.stateCode).lines;
     for (std::string& line : tree) line.erase(line.find("GPS:GPS:"), 8);
     fields["tree"] = tree;
     for (const auto& field : row["expected"].items()) EXPECT_EQ(fields[field.key()], field.value()) << field.key();
   }
+}
+
+TEST(StateCodeDecoder, RefusedCutShortAndLowerCaseCodes) {
+  LiveCatalogue live(ErrorXml("Data:3", "shouldBeep='yes'", TriggerSetXml({}, {"Crash:0", "Crash:1"})) +
+                     ErrorXml("Crash:0") + ErrorXml("Crash:1"));
+  // Beyond the table, characters outside the hexadecimal digits: nothing changes.
+  for (const std::string& code :
+       Strings{"FFC0", "00C0", "00G0", " 000", "000 ", "+00", std::string{'0', '\0', '0', '0'}}) {
+    Decoded untouched = Decode(live, code);
+    EXPECT_FALSE(untouched.found) << code;
+    EXPECT_TRUE(untouched.keys.empty() && untouched.lines.empty() && !untouched.summary.shouldBeep) << code;
+  }
+  // A code that ends within its index cannot say which triggers are active.
+  EXPECT_THROW(Decode(live, ""), std::out_of_range);
+  EXPECT_THROW(Decode(live, "0"), std::out_of_range);
+  // One that ends within its trigger bits: what is missing counts as inactive.
+  EXPECT_EQ(Decode(live, "000").keys.size(), 1u);
+  EXPECT_EQ(Decode(live, "002").lines, (Strings{"+-GPS:GPS:Data:3", "+---GPS:GPS:Crash:0"}));
+  EXPECT_EQ(Decode(live, "003f").keys, Decode(live, "003F").keys);
 }
 
 TEST(ErrorSummaries, OwnerViewAndRecordedStates) {
@@ -99,41 +129,6 @@ TEST(ErrorSummaries, PrintShowsActiveTriggersAsATreeAndACycleFinitely) {
   EXPECT_EQ(WrittenBy([&](std::FILE* out) { PrintActiveTopLevelErrors(live.TopLevelErrors(), out); }),
             "Active top level errors\n+GPS:GPS:Data:3\n  +GPS:GPS:Crash:1\n    +GPS:GPS:Framing:1\n"
             "+GPS:GPS:No Data:3\n+GPS:GPS:Speed:1\n  +GPS:GPS:Speed:2\n    +GPS:GPS:Speed:1\n");
-}
-
-struct Decoded {
-  bool found = false;
-  CErrorSummary summary;
-  Strings lines;
-  std::vector<CErrorKey> keys;
-};
-
-Decoded Decode(LiveCatalogue& live, const std::string& stateCode) {
-  Decoded decoded;
-  decoded.found =
-      DecodeStateCode(stateCode, live.Catalogue(), live.Reader(), decoded.summary, decoded.lines, decoded.keys, false);
-  return decoded;
-}
-
-TEST(StateCodeDecoder, RefusedCutShortAndLowerCaseCodes) {
-  LiveCatalogue live(ErrorXml("Data:3", "shouldBeep='yes'", TriggerSetXml({}, {"Crash:0", "Crash:1"})) +
-                     ErrorXml("Crash:0") + ErrorXml("Crash:1"));
-  // Beyond the table, characters outside the hexadecimal digits: nothing changes.
-  for (const std::string& code : Strings{"FFC0", "00C0", "00G0", " 000", "000 ", "+00",
-                                         std::string("0\0"
-                                                     "00",
-                                                     4)}) {
-    Decoded untouched = Decode(live, code);
-    EXPECT_FALSE(untouched.found) << code;
-    EXPECT_TRUE(untouched.keys.empty() && untouched.lines.empty() && !untouched.summary.shouldBeep) << code;
-  }
-  // A code that ends within its index cannot say which triggers are active.
-  EXPECT_THROW(Decode(live, ""), std::out_of_range);
-  EXPECT_THROW(Decode(live, "0"), std::out_of_range);
-  // One that ends within its trigger bits: what is missing counts as inactive.
-  EXPECT_EQ(Decode(live, "000").keys.size(), 1u);
-  EXPECT_EQ(Decode(live, "002").lines, (Strings{"+-GPS:GPS:Data:3", "+---GPS:GPS:Crash:0"}));
-  EXPECT_EQ(Decode(live, "003f").keys, Decode(live, "003F").keys);
 }
 
 }  // namespace
