@@ -1,10 +1,19 @@
-#include "Faultwright.h"
-
+// Summaries of live errors as the trigger sets' linking asks, with the state
+// codes they write and what these decode to; the codes that the decoder
+// refuses or finds cut short (the round trip over generated catalogues is a
+// check of the StateCode fuzz target); the summaries of recorded states; the
+// print of the active trees.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "Common/Summaries/ActiveErrorsPrinter.h"
+#include "Common/Summaries/ErrorSummaries.h"
+#include "Common/Summaries/StateCodeDecoder.h"
+#include "Inspect/SummaryOutput.h"
 #include "Support/LiveCatalogue.h"
 
 namespace Faultwright {
@@ -13,192 +22,113 @@ namespace {
 using FaultwrightTest::ErrorXml;
 using FaultwrightTest::LiveCatalogue;
 using FaultwrightTest::TriggerSetXml;
+using FaultwrightTest::WrittenBy;
 using Strings = std::vector<std::string>;
 
-CErrorSummary SummaryOf(LiveCatalogue& live, const std::string& name, bool useTextKeys = false) {
-  CErrorPatterns patterns(live.ConfigDirectory());
-  std::vector<CErrorSummary> summaries;
-  BuildErrorSummaries(live.Reader(), patterns, {live.Find(name)}, summaries, useTextKeys);
-  return summaries.at(0);
+nlohmann::json Fields(const std::vector<CErrorSummary>& summaries, bool catalogued = true) {
+  return nlohmann::json::parse(SummariesToJson(summaries, Core::Time(), catalogued));
 }
 
-TEST(ErrorSummaries, WorkedStateCodesIndexAndTriggerBits) {
-  LiveCatalogue live(ErrorXml("A Not Set:0", "visible='yes' forceShutdown='yes'") + ErrorXml("B Not Set:0") +
-                         ErrorXml("Calibration:0") + ErrorXml("Checksum:0") + ErrorXml("Crash:0") +
-                         ErrorXml("Data:3", "", TriggerSetXml({}, {"B Not Set:0", "Calibration:0", "Checksum:0"})),
-                     "<pattern fixedCode='DATA ALONE'><e id='GPS:GPS:Data:3'/></pattern>");
-  live.Raise({"A Not Set:0", "Data:3"});
-  live.Clear({"A Not Set:0"});
-  live.Raise({"A Not Set:0"});
-  CErrorSummary first = SummaryOf(live, "A Not Set:0");
-  EXPECT_EQ(first.stateCode, "0000");
-  CErrorState state = {};
-  live.Reader().GetErrorState(first.code, first.type, state);
-  EXPECT_EQ(first.raiseCount1, 2u);
-  EXPECT_EQ(first.raised.Seconds(), state.Raised.Seconds());
-  EXPECT_EQ(first.raised.Nanoseconds(), 0u);
-  EXPECT_EQ(first.cleared.Seconds(), state.Cleared.Seconds());
-  EXPECT_TRUE(first.visible && first.forceShutdown && !first.includeServiceNumber);
-  EXPECT_EQ(first.severity, eesMedium);
-  CErrorSummary alone = SummaryOf(live, "Data:3");
-  EXPECT_EQ(alone.stateCode, "0140");
-  EXPECT_EQ(alone.fixedCode, "DATA ALONE");
-  EXPECT_EQ(alone.problems, Strings{"problem of Data:3"});
-  EXPECT_EQ(alone.shortTitle, "title Data:3");
+struct Decoded {
+  bool found = false;
+  CErrorSummary summary;
+  Strings lines;
+  std::vector<CErrorKey> keys;
+};
 
-  live.Raise({"Calibration:0"});
-  CErrorSummary withTrigger = SummaryOf(live, "Data:3");
-  EXPECT_EQ(withTrigger.stateCode, "0150");
-  EXPECT_EQ(withTrigger.fixedCode, "");
+Decoded Decode(LiveCatalogue& live, const std::string& stateCode) {
+  Decoded decoded;
+  decoded.found =
+      DecodeStateCode(stateCode, live.Catalogue(), live.Reader(), decoded.summary, decoded.lines, decoded.keys, false);
+  return decoded;
+}
 
+// The rows of tests/data/Summaries/worked.json: each summarises Data:3 in a
+// live state and names fields of the summary's JSON form, and the tree that
+// its state code decodes to.
+TEST(ErrorSummaries, WorkedSummariesAndTheirStateCodesBothWays) {
+  const nlohmann::json worked =
+      nlohmann::json::parse(FaultwrightTest::ReadFile(FAULTWRIGHT_SOURCE_DIR "/tests/data/Summaries/worked.json"));
+  for (const nlohmann::json& row : worked["rows"]) {
+    SCOPED_TRACE(row["about"].get<std::string>());
+    std::string errors;
+    for (const nlohmann::json& error : worked["catalogues"][row["catalogue"].get<std::string>()]) {
+      std::string triggerSets;
+      for (const nlohmann::json& set : error.size() > 2 ? error[2] : nlohmann::json::array()) {
+        triggerSets += TriggerSetXml(set[0], set[1]);
+      }
+      errors += ErrorXml(error[0], error.size() > 1 ? error[1].get<std::string>() : "", triggerSets);
+    }
+    LiveCatalogue live(errors, row.value("patterns", ""));
+    live.Raise(row["raised"]);
+    const CErrorSummary summary = live.Summary("Data:3", row.value("textKeys", false));
+    nlohmann::json fields = Fields({summary})[0];
+    Strings tree = Decode(live, summary.stateCode).lines;
+    for (std::string& line : tree) line.erase(line.find("GPS:GPS:"), 8);
+    fields["tree"] = tree;
+    for (const auto& field : row["expected"].items()) EXPECT_EQ(fields[field.key()], field.value()) << field.key();
+  }
+}
+
+TEST(StateCodeDecoder, RefusedCutShortAndLowerCaseCodes) {
+  LiveCatalogue live(ErrorXml("Data:3", "shouldBeep='yes'", TriggerSetXml({}, {"Crash:0", "Crash:1"})) +
+                     ErrorXml("Crash:0") + ErrorXml("Crash:1"));
+  // Beyond the table, characters outside the hexadecimal digits: nothing changes.
+  for (const std::string& code :
+       Strings{"FFC0", "00C0", "00G0", " 000", "000 ", "+00", std::string{'0', '\0', '0', '0'}}) {
+    Decoded untouched = Decode(live, code);
+    EXPECT_FALSE(untouched.found) << code;
+    EXPECT_TRUE(untouched.keys.empty() && untouched.lines.empty() && !untouched.summary.shouldBeep) << code;
+  }
+  // A code that ends within its index cannot say which triggers are active.
+  EXPECT_THROW(Decode(live, ""), std::out_of_range);
+  EXPECT_THROW(Decode(live, "0"), std::out_of_range);
+  // One that ends within its trigger bits: what is missing counts as inactive.
+  EXPECT_EQ(Decode(live, "000").keys.size(), 1u);
+  EXPECT_EQ(Decode(live, "002").lines, (Strings{"+-GPS:GPS:Data:3", "+---GPS:GPS:Crash:0"}));
+  EXPECT_EQ(Decode(live, "003f").keys, Decode(live, "003F").keys);
+}
+
+TEST(ErrorSummaries, OwnerViewAndRecordedStates) {
   // The owner's view holds no local copy: unknown index, zero times.
-  std::vector<CErrorSummary> summaries(3);
-  BuildErrorSummaries(live.Owner(), CErrorPatterns(live.ConfigDirectory()), {live.Find("A Not Set:0")}, summaries,
-                      false);
-  ASSERT_EQ(summaries.size(), 1u);
-  EXPECT_EQ(summaries[0].stateCode, "FFC0");
-  EXPECT_EQ(summaries[0].raiseCount1, 0u);
-  EXPECT_TRUE(summaries[0].raised.IsZero());
-  BuildErrorSummaries(live.Reader(), CErrorPatterns(live.ConfigDirectory()), {}, summaries, false);
-  EXPECT_TRUE(summaries.empty());
-}
-
-TEST(ErrorSummaries, DeepVerboseAndChildOnlyLinks) {
-  LiveCatalogue live(
-      ErrorXml("Framing:1", "shouldBeepIfGuiding='yes'") +
-          ErrorXml("Crash:1", "", TriggerSetXml({"errorLinking=childOnly"}, {"Framing:1"})) + ErrorXml("Heading:1") +
-          ErrorXml("Data:3", "",
-                   TriggerSetXml({}, {"Crash:1"}) + TriggerSetXml({"errorLinking=verbose"}, {"Heading:1"})),
-      "<pattern fixedCode='PART' allowPartialMatch='yes'><e id='GPS:GPS:Framing:1'/></pattern>");
-  live.Raise({"Framing:1", "Crash:1", "Heading:1", "Data:3"});
-  ASSERT_EQ(live.TopLevelErrors(), std::vector<CError*>{live.Find("Data:3")});
-  CErrorSummary summary = SummaryOf(live, "Data:3");
-  EXPECT_EQ(summary.problems, Strings{"problem of Heading:1"});
-  // Crash:1 presents only its triggers' solutions.
-  EXPECT_EQ(summary.solutions, (Strings{"solution of Framing:1", "solution of Heading:1"}));
-  EXPECT_EQ(summary.shortTitle, "title Data:3");
-  EXPECT_EQ(summary.vtTitle, "short Data:3");
-  EXPECT_TRUE(summary.shouldBeepIfGuiding);
-  EXPECT_EQ(summary.fixedCode, "PART");
-  // Index 3; blocks of Data:3 "11", Crash:1 "1", Framing:1 "": 0000000011 111.
-  EXPECT_EQ(summary.stateCode, "00F8");
-}
-
-TEST(ErrorSummaries, ShallowLinkReportsTheTriggerButOnlyBitsBelowIt) {
-  LiveCatalogue live(
-      ErrorXml("Framing:1", "shouldBeep='yes'") + ErrorXml("Crash:1", "", TriggerSetXml({}, {"Framing:1"})) +
-          ErrorXml("Data:3", "", TriggerSetXml({"errorLinking=shallow", "titleSource=trigger"}, {"Crash:1"})),
-      "<pattern fixedCode='WITH FRAMING'><e id='GPS:GPS:Data:3'/><e id='GPS:GPS:Crash:1'/>"
-      "<e id='GPS:GPS:Framing:1'/></pattern>"
-      "<pattern fixedCode='TOP AND CRASH'><e id='GPS:GPS:Data:3'/><e id='GPS:GPS:Crash:1'/></pattern>");
-  live.Raise({"Framing:1", "Crash:1", "Data:3"});
-  CErrorSummary summary = SummaryOf(live, "Data:3");
-  EXPECT_EQ(summary.fixedCode, "TOP AND CRASH");
-  EXPECT_EQ(summary.shortTitle, "title Crash:1");
-  EXPECT_EQ(summary.vtTitle, "short Crash:1");
-  EXPECT_EQ(summary.solutions, Strings{"solution of Data:3"});
-  EXPECT_FALSE(summary.shouldBeep);
-  // Index 2; blocks "1" and "1": the bits of the tree below are kept.
-  EXPECT_EQ(summary.stateCode, "00B0");
-}
-
-TEST(ErrorSummaries, TitlesFromTriggersFullScreenAndBeeps) {
-  LiveCatalogue live(ErrorXml("Crash:1", "shouldBeep='yes'") + ErrorXml("Heading:1") + ErrorXml("Framing:1") +
-                     ErrorXml("Data:3", "fullScreen='yes'",
-                              TriggerSetXml({"titleSource=trigger", "fullScreen=no"}, {"Crash:1", "Heading:1"}) +
-                                  TriggerSetXml({"titleSource=trigger"}, {"Framing:1"})));
+  LiveCatalogue live(ErrorXml("Data:3"));
   live.Raise({"Data:3"});
-  CErrorSummary summary = SummaryOf(live, "Data:3");
-  EXPECT_TRUE(summary.fullScreen);
-  EXPECT_FALSE(summary.shouldBeep);
+  std::vector<CErrorSummary> summaries(3);
+  BuildErrorSummaries(live.Owner(), CErrorPatterns(live.ConfigDirectory()), {live.Find("Data:3")}, summaries, false);
+  EXPECT_EQ(Fields(summaries)[0]["stateCode"], "FFC0");
+  EXPECT_EQ(Fields(summaries)[0]["raised"], 0);
 
-  live.Raise({"Crash:1"});
-  summary = SummaryOf(live, "Data:3");
-  EXPECT_EQ(summary.shortTitle, "title Crash:1");
-  EXPECT_FALSE(summary.fullScreen);
-  EXPECT_TRUE(summary.shouldBeep);
-
-  // Two active triggers in one set leave no single title: the error's own.
-  live.Raise({"Heading:1"});
-  EXPECT_EQ(SummaryOf(live, "Data:3").shortTitle, "title Data:3");
-  // A later set sets them again.
-  live.Raise({"Framing:1"});
-  summary = SummaryOf(live, "Data:3");
-  EXPECT_EQ(summary.shortTitle, "title Framing:1");
-  EXPECT_EQ(summary.vtTitle, "short Framing:1");
-}
-
-TEST(ErrorSummaries, TextKeysInsteadOfTexts) {
-  LiveCatalogue live(ErrorXml("Data:3") + ErrorXml("Crash:1") +
-                     ErrorXml("Heading:1", "", TriggerSetXml({"errorLinking=verbose"}, {"Crash:1"})));
-  live.Raise({"Data:3", "Crash:1", "Heading:1"});
-  CErrorSummary plain = SummaryOf(live, "Data:3", true);
-  EXPECT_EQ(plain.shortTitle, "GPS:GPS:Data:3.shortTitle");
-  EXPECT_EQ(plain.vtTitle, "GPS:GPS:Data:3.vtTitle");
-  EXPECT_EQ(plain.problems, Strings{"GPS:GPS:Data:3.problem"});
-  EXPECT_EQ(plain.solutions, Strings{"GPS:GPS:Data:3.solution"});
-  CErrorSummary linked = SummaryOf(live, "Heading:1", true);
-  EXPECT_EQ(linked.problems, Strings{"GPS:GPS:Crash:1.problem"});
-  EXPECT_EQ(linked.solutions, Strings{"GPS:GPS:Crash:1.solution"});
-}
-
-TEST(ErrorSummaries, StateSummariesOfEverRaisedErrorsLatestFirst) {
   auto state = [](uint32_t code, int16_t type, uint16_t count, uint32_t raisedSeconds) {
     CErrorState record = {};
     record.Code = code;
     record.Type = type;
-    record.RaiseCount1 = count;
-    record.RaiseCount2 = count;
+    record.RaiseCount1 = record.RaiseCount2 = count;
     record.Raised = Core::MonotonicTime(raisedSeconds, 999999999);
     return record;
   };
-  std::vector<CErrorSummary> summaries(1);
+  summaries.resize(1);
   summaries[0].raised = Core::Time(150, 0);
-  summaries[0].stateCode = "earlier";
-  BuildStateSummaries({state(0x010C0C, 3, 2, 100), state(0x010C1B, -1, 0, 500), state(0x9A0000, 7, 1, 200)}, summaries);
-  ASSERT_EQ(summaries.size(), 3u);
-  EXPECT_EQ(summaries[0].code, 0x9A0000u);
-  EXPECT_EQ(summaries[0].shortTitle, ":::7.shortTitle");
-  EXPECT_EQ(summaries[0].raised.Seconds(), 200u);
-  EXPECT_EQ(summaries[0].raised.Nanoseconds(), 0u);
-  EXPECT_EQ(summaries[1].stateCode, "earlier");
-  EXPECT_EQ(summaries[2].problems, Strings{"GPS:GPS:Data:3.problem"});
-  EXPECT_EQ(summaries[2].solutions, Strings{"GPS:GPS:Data:3.solution"});
-  EXPECT_EQ(summaries[2].raiseCount2, 2u);
-
-  std::vector<CErrorSummary> signedType;
-  BuildStateSummaries({state(0x010C0C, -2, 1, 1)}, signedType);
-  EXPECT_EQ(signedType.at(0).type, -2);
+  // Latest raise first, the earlier record among them, texts by key.
+  BuildStateSummaries(
+      {state(0x010C0C, 3, 2, 100), state(0x010C1B, -1, 0, 500), state(0x9A0000, 7, 1, 200), state(0x010C0C, -2, 1, 1)},
+      summaries);
+  std::string order;
+  for (const CErrorSummary& summary : summaries) {
+    order += summary.problems.at(0) + " " + std::to_string(summary.raised.Seconds()) + "\n";
+  }
+  EXPECT_EQ(order, ":::7.problem 200\nproblem of Data:3 150\nGPS:GPS:Data:3.problem 100\nGPS:GPS:Data:-2.problem 1\n");
 }
 
-TEST(ErrorSummaries, PrintShowsActiveTriggersAsATree) {
+TEST(ErrorSummaries, PrintShowsActiveTriggersAsATreeAndACycleFinitely) {
   LiveCatalogue live(ErrorXml("Framing:1") + ErrorXml("Heading:1") +
                      ErrorXml("Crash:1", "", TriggerSetXml({"errorLinking=shallow"}, {"Framing:1", "Heading:1"})) +
-                     ErrorXml("Data:3", "", TriggerSetXml({}, {"Crash:1"})) + ErrorXml("No Data:3"));
-  live.Raise({"Framing:1", "Crash:1", "Data:3", "No Data:3"});
-  testing::internal::CaptureStdout();
-  PrintActiveTopLevelErrors(live.TopLevelErrors());
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                     ErrorXml("Data:3", "", TriggerSetXml({}, {"Crash:1"})) + ErrorXml("No Data:3") +
+                     ErrorXml("Speed:1", "", TriggerSetXml({}, {"Speed:2"})) +
+                     ErrorXml("Speed:2", "", TriggerSetXml({}, {"Speed:1"})));
+  live.Raise({"Framing:1", "Crash:1", "Data:3", "No Data:3", "Speed:1", "Speed:2"});
+  EXPECT_EQ(WrittenBy([&](std::FILE* out) { PrintActiveTopLevelErrors(live.TopLevelErrors(), out); }),
             "Active top level errors\n+GPS:GPS:Data:3\n  +GPS:GPS:Crash:1\n    +GPS:GPS:Framing:1\n"
-            "+GPS:GPS:No Data:3\n");
-  testing::internal::CaptureStdout();
-  PrintActiveTopLevelErrors({});
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Active top level errors\n");
-}
-
-TEST(ErrorSummaries, CyclicCatalogueSummarisesAndPrintsFinitely) {
-  LiveCatalogue live(ErrorXml("Crash:1", "", TriggerSetXml({}, {"Data:3"})) +
-                     ErrorXml("Data:3", "", TriggerSetXml({"errorLinking=verbose"}, {"Crash:1"})));
-  live.Raise({"Crash:1", "Data:3"});
-  CErrorSummary summary = SummaryOf(live, "Data:3");
-  // Data:3 block "1", Crash:1 block "1"; Data:3 is on the path and not walked again.
-  EXPECT_EQ(summary.stateCode, "0070");
-  EXPECT_EQ(summary.problems, Strings{"problem of Crash:1"});
-  EXPECT_EQ(summary.solutions, (Strings{"solution of Crash:1", "solution of Data:3"}));
-  testing::internal::CaptureStdout();
-  PrintActiveTopLevelErrors({live.Find("Data:3")});
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Active top level errors\n+GPS:GPS:Data:3\n  +GPS:GPS:Crash:1\n    +GPS:GPS:Data:3\n");
+            "+GPS:GPS:No Data:3\n+GPS:GPS:Speed:1\n  +GPS:GPS:Speed:2\n    +GPS:GPS:Speed:1\n");
 }
 
 }  // namespace

@@ -1,15 +1,12 @@
 #include "Support/LiveCatalogue.h"
 
-#include <sys/ipc.h>
-#include <sys/sem.h>
-#include <sys/shm.h>
 #include <unistd.h>
 
 #include <climits>
 #include <stdexcept>
 
-#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/Patterns/CErrorPatterns.h"
+#include "Common/Summaries/ErrorSummaries.h"
 #include "Identifiers/Identifiers.h"
 #include "Support/SharedSegment.h"
 
@@ -17,25 +14,12 @@ namespace FaultwrightTest {
 
 using Faultwright::CError;
 
-namespace {
-
-// name = "Problem:type"
-void SplitName(const std::string& name, std::string& problem, std::string& type) {
-  std::string::size_type colon = name.rfind(':');
-  problem = name.substr(0, colon);
-  type = name.substr(colon + 1);
-}
-
-}  // namespace
-
-std::string FullName(const std::string& name) { return "GPS:GPS:" + name; }
-
 std::string ErrorXml(const std::string& name, const std::string& attributes, const std::string& triggerSets) {
-  std::string problem, type;
-  SplitName(name, problem, type);
-  return "<Problem identifier='" + problem + "'><Error identifier='" + type + "' severity='Medium' " + attributes +
-         "><Text type='problem' text='problem of " + name + "'/><Text type='solution' text='solution of " + name +
-         "'/><Text type='shortProblem' text='short " + name + "'/><Text type='title' text='title " + name + "'/>" +
+  const std::string::size_type colon = name.rfind(':');
+  return "<Problem identifier='" + name.substr(0, colon) + "'><Error identifier='" + name.substr(colon + 1) +
+         "' severity='Medium' " + attributes + "><Text type='problem' text='problem of " + name +
+         "'/><Text type='solution' text='solution of " + name + "'/><Text type='shortProblem' text='short " + name +
+         "'/><Text type='title' text='title " + name + "'/>" +
          (triggerSets.empty() ? "" : "<TriggerSets>" + triggerSets + "</TriggerSets>") + "</Error></Problem>";
 }
 
@@ -46,7 +30,7 @@ std::string TriggerSetXml(const std::vector<std::string>& options, const std::ve
     xml += "<Option name='" + option.substr(0, equals) + "' value='" + option.substr(equals + 1) + "'/>";
   }
   xml += "</Options><Triggers>";
-  for (const std::string& trigger : triggers) xml += "<Trigger id='" + FullName(trigger) + "'/>";
+  for (const std::string& trigger : triggers) xml += "<Trigger id='GPS:GPS:" + trigger + "'/>";
   return xml + "</Triggers></TriggerSet>";
 }
 
@@ -55,7 +39,7 @@ LiveCatalogue::LiveCatalogue(const std::string& errorsXml, const std::string& pa
                 "<Faultwright><ErrorList><Module identifier='GPS' file='Gps.xml'/></ErrorList></Faultwright>");
   config_.Write("Gps.xml", "<Module><SubModule identifier='GPS'>" + errorsXml + "</SubModule></Module>");
   config_.Write(Faultwright::CErrorPatterns::kFileName, "<Patterns>" + patternsXml + "</Patterns>");
-  catalogue_ = std::make_unique<Faultwright::CErrorDatabase>(config_.Path());
+  catalogue_ = std::make_unique<Faultwright::CErrorDatabase>(config_.Path(), nullptr);
 
   char previous[PATH_MAX];
   if (getcwd(previous, sizeof previous) == nullptr || chdir(work_.Path().c_str()) != 0) {
@@ -76,22 +60,26 @@ LiveCatalogue::~LiveCatalogue() {
 }
 
 CError* LiveCatalogue::Find(const std::string& name) {
-  std::string problem, type;
-  SplitName(name, problem, type);
-  unsigned code = Faultwright::emiGPS | Faultwright::SubModuleFromName("GPS") | Faultwright::ProblemFromName(problem);
-  CError* error = catalogue_->FindError(code, std::stoi(type));
-  if (error == nullptr) throw std::runtime_error("no error " + name);
-  return error;
+  for (CError* error : catalogue_->IndexedErrors()) {
+    if (Faultwright::ErrorIdentifierText(error->Code(), error->Type()) == "GPS:GPS:" + name) return error;
+  }
+  throw std::runtime_error("no error " + name);
 }
 
 void LiveCatalogue::Raise(const std::vector<std::string>& names) {
-  for (const std::string& name : names) owner_->RaiseError(Find(name)->Code(), Find(name)->Type());
+  for (const std::string& name : names) {
+    const bool clear = name[0] == '-';
+    const CError* error = Find(clear ? name.substr(1) : name);
+    clear ? owner_->ClearError(error->Code(), error->Type()) : owner_->RaiseError(error->Code(), error->Type());
+  }
   reader_->Update(*catalogue_);
 }
 
-void LiveCatalogue::Clear(const std::vector<std::string>& names) {
-  for (const std::string& name : names) owner_->ClearError(Find(name)->Code(), Find(name)->Type());
-  reader_->Update(*catalogue_);
+Faultwright::CErrorSummary LiveCatalogue::Summary(const std::string& name, bool useTextKeys) {
+  std::vector<Faultwright::CErrorSummary> summaries;
+  Faultwright::BuildErrorSummaries(*reader_, Faultwright::CErrorPatterns(config_.Path()), {Find(name)}, summaries,
+                                   useTextKeys);
+  return summaries.at(0);
 }
 
 }  // namespace FaultwrightTest

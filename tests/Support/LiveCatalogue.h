@@ -4,6 +4,7 @@
 // segment's key is private; the segment and semaphore are removed afterwards.
 //
 // Errors are named by problem name and type, "Data:3" for GPS:GPS:Data:3.
+// Summary builds what the reader view and the catalogue's patterns give.
 #ifndef FAULTWRIGHT_TESTS_SUPPORT_LIVECATALOGUE_H
 #define FAULTWRIGHT_TESTS_SUPPORT_LIVECATALOGUE_H
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "Common/ErrorDatabase/CErrorDatabase.h"
+#include "Common/Summaries/CErrorSummary.h"
 #include "Common/View/CErrorDatabaseView.h"
 #include "Support/TestSupport.h"
 
@@ -24,8 +26,6 @@ std::string ErrorXml(const std::string& name, const std::string& attributes = ""
 // One TriggerSet: Option elements from "name=value" pairs, Trigger elements
 // from error names.
 std::string TriggerSetXml(const std::vector<std::string>& options, const std::vector<std::string>& triggers);
-// "GPS:GPS:" + name.
-std::string FullName(const std::string& name);
 
 class LiveCatalogue {
  public:
@@ -39,10 +39,11 @@ class LiveCatalogue {
   const std::string& ConfigDirectory() const { return config_.Path(); }
 
   Faultwright::CError* Find(const std::string& name);
-  // Raises the named errors through the owner, then lets the reader and its
-  // catalogue take the change in.
+  // Raises the named errors through the owner, in order, and clears those
+  // named with a leading "-"; then lets the reader and its catalogue take the
+  // change in.
   void Raise(const std::vector<std::string>& names);
-  void Clear(const std::vector<std::string>& names);
+  Faultwright::CErrorSummary Summary(const std::string& name, bool useTextKeys = false);
   const std::vector<Faultwright::CError*>& TopLevelErrors() { return catalogue_->TopLevelErrors(false); }
 
  private:
