@@ -14,21 +14,25 @@
 #include <chrono>
 #include <cstdio>
 
+#include "Client/CFaultwrightAPI.h"
 #include "Platform/MPI/BElementC.h"
 
 namespace FaultwrightTest {
 
 namespace {
 
-std::string Describe(const BDictionaryC& message) {
-  std::string line = message.StringAt("type") + " " + message.StringAt("name");
-  if (const BListC* args = message.ListAt("args")) {
-    for (size_t i = 0; i < args->Size(); ++i) {
-      int64_t value = 0;
-      line += args->IntegerAt(i, &value) ? " " + std::to_string(value) : " ?";
-    }
+// " 68664 11 0": the arguments as text, "?" for one that is no integer.
+std::string ArgumentsText(const BListC* args) {
+  std::string text;
+  for (size_t i = 0; args != nullptr && i < args->Size(); ++i) {
+    int64_t value = 0;
+    text += args->IntegerAt(i, &value) ? " " + std::to_string(value) : " ?";
   }
-  return line;
+  return text;
+}
+
+std::string Describe(const BDictionaryC& message) {
+  return message.StringAt("type") + " " + message.StringAt("name") + ArgumentsText(message.ListAt("args"));
 }
 
 }  // namespace
@@ -120,6 +124,22 @@ bool EnterPrivateNetwork() {
     return up;
   }();
   return entered;
+}
+
+void PortTest::SetUp() {
+  EnterPrivateNetwork();
+  ASSERT_FALSE(SomethingListensOn(Faultwright::CFaultwrightAPI::kServicePort))
+      << "port 5300 is taken, perhaps by a running fwservice: stop it and run the test again";
+}
+
+RecordingCallback::~RecordingCallback() {
+  if (deletions_ != nullptr) ++*deletions_;
+}
+
+int RecordingCallback::Call(const std::string& name, BListC* args) {
+  heard.push_back(name + ArgumentsText(args));
+  if (then) then();
+  return 0;
 }
 
 }  // namespace FaultwrightTest
