@@ -2,32 +2,21 @@
 // the shared segment on the other, and neighbours that stall, flood, send
 // garbage, do not read, or take the lock and the descriptors away.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/sem.h>
-#include <sys/shm.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <chrono>
+#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "Client/CFaultwrightAPI.h"
-#include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Common/ErrorDatabase/TriggerReference.h"
-#include "Common/View/CErrorDatabaseView.h"
+#include "Faultwright.h"
 #include "Service/CStateFile.h"
 #include "Support/RawClients.h"
 #include "Support/ServiceProcess.h"
-#include "Support/SharedSegment.h"
 #include "Support/TestService.h"
 #include "Support/TestSupport.h"
 
@@ -48,7 +37,7 @@ const char kAutomatic[] = "GPS:GPS:Position Calculation:11";
 const char kCascade[] = "Navigation And Control:Steering:Disengage Fault:11";
 const char kPlain[] = "GPS:GPS:Firmware Version:12";
 // The delay bound leaves room for a loaded test machine; bench/ has the figures.
-const double kRaiseDelayBoundMs = 1500;
+const auto kRaiseDelayBound = std::chrono::milliseconds(1500);
 
 CErrorKey KeyOf(const std::string& id) {
   TriggerReference reference;
@@ -69,85 +58,64 @@ std::string RaiseMessage(const std::string& id) {
          "ei0ee4:name10:RaiseError4:type6:notifye";
 }
 
-// The processor time that pid has used, user and system.
+// The processor time that pid has used, user and system: fields 14 and 15 of its stat.
 double CpuSeconds(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string line, field;
-  std::getline(in, line);
-  std::istringstream fields(line.substr(line.rfind(')') + 2));
-  double ticks = 0;
-  for (int index = 3; fields >> field && index <= 15; ++index) {
-    if (index >= 14) ticks += std::stod(field);
-  }
-  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string field;
+  for (int index = 1; index < 14; ++index) stat >> field;
+  double user = 0, system = 0;
+  stat >> user >> system;
+  return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
-
-// A reader of the service's segment, as any process of the unit would be.
-class SegmentReader {
- public:
-  SegmentReader(const std::string& directory) : catalogue_(kSampleConfig) {
-    // The view finds its segment through the working directory at construction.
-    char previous[4096];
-    if (getcwd(previous, sizeof previous) == nullptr || chdir(directory.c_str()) != 0) throw std::runtime_error("cd");
-    view_ = std::make_unique<CErrorDatabaseView>(false, 0);
-    if (chdir(previous) != 0) throw std::runtime_error("cd back");
-  }
-  // The entry of the error named id after a fresh Update; all zero when none.
-  CErrorState State(const std::string& id) {
-    view_->Update(catalogue_);
-    CErrorState state = {};
-    view_->GetErrorState(static_cast<unsigned>(KeyOf(id).code), KeyOf(id).type, state);
-    return state;
-  }
-  bool IsActive(const std::string& id) { return State(id).IsActive(); }
-
- private:
-  CErrorDatabase catalogue_;
-  std::unique_ptr<CErrorDatabaseView> view_;
-};
 
 class ServicePortTest : public PortTest {
  protected:
+  void SetUp() override {
+    PortTest::SetUp();
+    // A directory whose key another test's segment happens to use is passed over.
+    do directory_ = std::make_unique<TempDirectory>();
+    while (shmget(Key(), 0, 0) != -1);
+  }
   void TearDown() override {
     service_.reset();
     RemoveSharedSegment(Directory());
   }
-  const std::string& Directory() const { return directory_.Path(); }
+  const std::string& Directory() const { return directory_->Path(); }
   key_t Key() const { return ftok(Directory().c_str(), CErrorDatabaseView::kKeyId); }
   // The service on the sample catalogue, and a reader of its segment.
   ServiceProcess& Start(Lines args = {}) {
     args.insert(args.begin(), {"--config", kSampleConfig});
     service_ = std::make_unique<ServiceProcess>(args, Directory());
     EXPECT_TRUE(service_->Serving()) << service_->Err();
-    reader_ = std::make_unique<SegmentReader>(Directory());
+    Read();
     return *service_;
   }
+  // A new reader of the segment; the view finds it through the working directory.
+  void Read() {
+    const std::string previous = std::filesystem::current_path();
+    std::filesystem::current_path(Directory());
+    view_ = std::make_unique<CErrorDatabaseView>(false, 0);
+    std::filesystem::current_path(previous);
+  }
+  // The reader's entry of the error named id after a fresh Update; all zero when none.
+  CErrorState State(const std::string& id) {
+    CErrorState state = {};
+    view_->Update(catalogue_);
+    view_->GetErrorState(static_cast<unsigned>(KeyOf(id).code), KeyOf(id).type, state);
+    return state;
+  }
+  bool Active(const std::string& id) { return State(id).IsActive(); }
   bool Await(const std::function<bool()>& done, int timeoutMs = 5000) {
     bool met = service_->WaitUntil(done, timeoutMs);
     EXPECT_TRUE(met) << service_->Err();
     return met;
   }
-  bool Active(const std::string& id) { return reader_->IsActive(id); }
   size_t Said(const std::string& text) const { return CountOf(service_->Err(), text); }
-  // The worst time, of a few tries, from a raise of kTrigger until a reader
-  // sees it; each raise is cleared again.
-  double WorstRaiseDelayMs() {
-    double worst = 0;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      const auto start = std::chrono::steady_clock::now();
-      EXPECT_EQ(Send(true, kTrigger), 1);
-      Await([&] { return Active(kTrigger); }, 20000);
-      worst =
-          std::max(worst, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-      EXPECT_EQ(Send(false, kTrigger), 1);
-      Await([&] { return !Active(kTrigger); }, 20000);
-    }
-    return worst;
-  }
 
-  TempDirectory directory_;
+  CErrorDatabase catalogue_{kSampleConfig};
+  std::unique_ptr<TempDirectory> directory_;
   std::unique_ptr<ServiceProcess> service_;
-  std::unique_ptr<SegmentReader> reader_;
+  std::unique_ptr<CErrorDatabaseView> view_;
 };
 
 TEST_F(ServicePortTest, RaisesReachReadersAndCallbacksAndSurviveAKillButNotACorruptStateFile) {
@@ -183,7 +151,7 @@ TEST_F(ServicePortTest, RaisesReachReadersAndCallbacksAndSurviveAKillButNotACorr
   // Active as before, for readers and for the catalogue, whose trigger sets
   // clear the automatic errors with their trigger.
   Start({"--state", state});
-  EXPECT_EQ(reader_->State(kPlain).RaiseCount1, 2);
+  EXPECT_EQ(State(kPlain).RaiseCount1, 2);
   EXPECT_TRUE(Active(kPlain) && Active(kTrigger) && Active(kAutomatic) && Active(kCascade));
   ASSERT_EQ(Send(false, kTrigger), 1);
   Await([&] { return !Active(kAutomatic) && !Active(kCascade); });
@@ -192,10 +160,10 @@ TEST_F(ServicePortTest, RaisesReachReadersAndCallbacksAndSurviveAKillButNotACorr
   std::string bytes = ReadFile(state);
   ASSERT_GT(bytes.size(), 100u);
   bytes[bytes.size() / 2] ^= 0x10;
-  directory_.Write("states", bytes);
+  directory_->Write("states", bytes);
   Start({"--state", state});
   EXPECT_EQ(Said("ignored: checksum mismatch"), 1u) << service_->Err();
-  EXPECT_EQ(reader_->State(kPlain).RaiseCount1, 0);
+  EXPECT_EQ(State(kPlain).RaiseCount1, 0);
   // Nothing can be saved now (once the save at start has let go of the
   // temporary name): the service says so and fails.
   Await([&] { return mkdir((state + ".tmp").c_str(), 0755) == 0; });
@@ -245,7 +213,6 @@ TEST_F(ServicePortTest, WhatIsLostToTheLockOrRemovedIsWrittenAgain) {
   // A process of the same user writes over the table and the Enabled word:
   // the idle service puts them back, with no notification to wake it.
   auto* segment = static_cast<CErrorDatabaseView::Segment*>(shmat(shmget(Key(), 0, 0), nullptr, 0));
-  ASSERT_NE(segment, reinterpret_cast<void*>(-1));
   const CErrorState second = segment->entries[1];
   segment->header.Count = 0;
   segment->header.Enabled = 0;
@@ -263,7 +230,7 @@ TEST_F(ServicePortTest, WhatIsLostToTheLockOrRemovedIsWrittenAgain) {
     ASSERT_EQ(removeSegment ? shmctl(shmget(Key(), 0, 0), IPC_RMID, nullptr) : semctl(semget(Key(), 0, 0), 0, IPC_RMID),
               0);
     Await([&] { return Said("is new") == renewals + 1; });
-    reader_ = std::make_unique<SegmentReader>(Directory());  // attached before the service places everything
+    Read();  // attached before the service places everything
     Await([&] { return Active(kCascade); });
     ASSERT_EQ(Send(false, kTrigger), 1);
     Await([&] { return !Active(kCascade); });
@@ -293,7 +260,12 @@ TEST_F(ServicePortTest, ClientsThatDoNotReadTheirCallbacksHoldUpNoOne) {
     while (!done && recv(deaf.back(), buffer, sizeof buffer, 0) > 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
   });
-  EXPECT_LT(WorstRaiseDelayMs(), kRaiseDelayBoundMs);
+  for (bool raise : {true, false, true}) {  // each change of kTrigger reaches the readers soon all the same
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Send(raise, kTrigger), 1);
+    Await([&] { return Active(kTrigger) == raise; }, 20000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kRaiseDelayBound);
+  }
   Await([&] { return Said("dropped: it does not read what it asked for") >= 9; });
   done = true;
   busy.join();
