@@ -1,8 +1,6 @@
 // The client library against a stand-in service on port 5300, and against a
 // real fwservice killed under it.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -105,18 +103,9 @@ TEST_F(FaultwrightAPIPortTest, AServiceThatLeftIsSeenBehindItsUnreadCallbacks) {
 // takes that connection, listening no more, and writes to it.
 class RawService {
  public:
-  RawService() : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(CFaultwrightAPI::kServicePort);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int on = 1;
-    listening_ = setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
-                 bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                 listen(listener_, 4) == 0;
-  }
+  RawService() : listener_(ListenOnLoopback(CFaultwrightAPI::kServicePort, 4)) {}
   ~RawService() { Leave(); }
-  bool Listening() const { return listening_; }
+  bool Listening() const { return listener_ >= 0; }
   bool Send(const std::string& bytes) {
     char request[256];  // what the client asked is read, so that closing sends no reset
     if (client_ < 0) {
@@ -137,7 +126,6 @@ class RawService {
  private:
   int listener_;
   int client_ = -1;
-  bool listening_ = false;
 };
 
 TEST_F(FaultwrightAPIPortTest, ACallbackThatReconnectsLeavesTheOldStreamOutOfTheNewOne) {
