@@ -83,12 +83,11 @@ class ServicePortTest : public PortTest {
   const std::string& Directory() const { return directory_->Path(); }
   key_t Key() const { return ftok(Directory().c_str(), CErrorDatabaseView::kKeyId); }
   // The service on the sample catalogue, and a reader of its segment.
-  ServiceProcess& Start(Lines args = {}) {
+  void Start(Lines args = {}) {
     args.insert(args.begin(), {"--config", kSampleConfig});
     service_ = std::make_unique<ServiceProcess>(args, Directory());
     EXPECT_TRUE(service_->Serving()) << service_->Err();
     Read();
-    return *service_;
   }
   // A new reader of the segment; the view finds it through the working directory.
   void Read() {
@@ -105,10 +104,8 @@ class ServicePortTest : public PortTest {
     return state;
   }
   bool Active(const std::string& id) { return State(id).IsActive(); }
-  bool Await(const std::function<bool()>& done, int timeoutMs = 5000) {
-    bool met = service_->WaitUntil(done, timeoutMs);
-    EXPECT_TRUE(met) << service_->Err();
-    return met;
+  void Await(const std::function<bool()>& done, int timeoutMs = 5000) {
+    EXPECT_TRUE(service_->WaitUntil(done, timeoutMs)) << service_->Err();
   }
   size_t Said(const std::string& text) const { return CountOf(service_->Err(), text); }
 
