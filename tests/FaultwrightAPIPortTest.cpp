@@ -1,7 +1,6 @@
-// The client library against a stand-in service on port 5300, and against a
-// real fwservice killed under it.
+// The client library against a stand-in service on port 5300: what it sends,
+// what it queues while the service is away, and how it sees the service leave.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -10,9 +9,7 @@
 #include <thread>
 
 #include "Faultwright.h"
-#include "Support/ServiceProcess.h"
 #include "Support/TestService.h"
-#include "Support/TestSupport.h"
 
 namespace Faultwright {
 namespace {
@@ -220,39 +217,6 @@ TEST_F(FaultwrightAPIPortTest, NotifyCallbackIsRegisteredOnceAndLeftToItsUser) {
   }
   // The client leaves the callback it holds at its end to its user.
   EXPECT_EQ(deletions, 1);
-}
-
-TEST_F(FaultwrightAPIPortTest, AKilledServiceLosesNothingOfALongLivedClient) {
-  TempDirectory directory;
-  auto service = std::make_unique<ServiceProcess>(Lines{}, directory.Path());
-  ASSERT_TRUE(service->Serving()) << service->Err();
-  CFaultwrightAPI client;
-  // fwservice without a catalogue logs each notification as "<name> <error identifier text>".
-  int problem = 0;
-  std::string delivered, queued, last;
-  auto send = [&](bool raise, std::string* log) {
-    const CErrorKey key(raise ? 0x010C00 + ++problem : 0x010C01, 11);
-    *log += (raise ? "RaiseError " : "ClearError ") + ErrorIdentifierText(key.code, key.type) + "\n";
-    return raise ? client.RaiseError(key) : client.ClearError(key);
-  };
-  for (int i = 0; i < 5; ++i) ASSERT_EQ(send(true, &delivered), 1);
-  ASSERT_TRUE(service->WaitUntil([&] { return service->Out() == delivered; })) << service->Out();
-  EXPECT_EQ(service->Stop(SIGKILL), -1);  // nothing in flight: every request now waits in the queue
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(send(true, &queued), -1);
-  EXPECT_EQ(send(false, &queued), -1);
-  service = std::make_unique<ServiceProcess>(Lines{}, directory.Path());
-  ASSERT_TRUE(service->Serving()) << service->Err();
-  // The client's next try at reconnecting sends the request in hand, then the queue in its order.
-  const auto giveUp = Clock::now() + std::chrono::seconds(3);
-  for (; send(true, &last) == -1; last.clear()) {
-    queued += last;
-    ASSERT_LT(Clock::now(), giveUp) << "the client did not reconnect";
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  delivered = last + queued;
-  EXPECT_TRUE(service->WaitUntil([&] { return service->Out().size() >= delivered.size(); }));
-  EXPECT_EQ(service->Stop(SIGTERM), 0);
-  EXPECT_EQ(service->Out(), delivered);  // in order, and nothing twice
 }
 
 // The slots in the virtual table of virtual member functions: in the Itanium
