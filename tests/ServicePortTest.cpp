@@ -238,6 +238,47 @@ TEST_F(ServicePortTest, WhatIsLostToTheLockOrRemovedIsWrittenAgain) {
   EXPECT_EQ(service_->Stop(SIGTERM), 0);
 }
 
+TEST_F(ServicePortTest, NeighboursCannotStallTheServiceNorTakeOverItsSegment) {
+  // A named pipe as the state file is refused, not waited on.
+  const std::string state = Directory() + "states", lock = Directory() + "fwservice.lock";
+  ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
+  Start({"--state", state});
+  EXPECT_EQ(Said("ignored: not a regular file"), 1u) << service_->Err();
+  const auto refused = [&](const std::string& why) {
+    ServiceProcess other({"--config", kSampleConfig}, Directory());
+    EXPECT_FALSE(other.Serving());
+    EXPECT_EQ(other.Stop(SIGTERM), 1);
+    EXPECT_NE(other.Err().find(why), std::string::npos) << other.Err();
+  };
+  // A second service in the same working directory keeps off the first one's segment.
+  ASSERT_EQ(Send(true, kPlain), 1);
+  Await([&] { return Active(kPlain); });
+  refused("another fwservice serves this working directory");
+  EXPECT_TRUE(Active(kPlain));
+  EXPECT_EQ(service_->Stop(SIGTERM), 0);
+  // A link at the lock's name is refused, and said to be one, not followed.
+  ASSERT_EQ(unlink(lock.c_str()), 0);
+  ASSERT_EQ(symlink((Directory() + "elsewhere").c_str(), lock.c_str()), 0);
+  refused("fwservice.lock is a symbolic link");
+  EXPECT_NE(access((Directory() + "elsewhere").c_str(), F_OK), 0);
+  ASSERT_EQ(unlink(lock.c_str()), 0);
+  // Another user's segment or semaphore set is refused, with how to remove it.
+  if (geteuid() != 0) return;  // only root can act as another user
+  for (bool segment : {true, false}) {
+    RemoveSharedSegment(Directory());
+    const key_t key = Key();
+    ASSERT_EQ(InChild([&] {  // made as the user "nobody" would, before any service runs there
+                if (setuid(65534) != 0) return 1;
+                const int id = segment ? shmget(key, sizeof(CErrorDatabaseView::Segment), IPC_CREAT | 0666)
+                                       : semget(key, 1, IPC_CREAT | 0666);
+                return id == -1 ? 1 : 0;
+              }),
+              0);
+    refused(std::string("ipcrm ") + (segment ? "-m " : "-s ") +
+            std::to_string(segment ? shmget(Key(), 0, 0) : semget(Key(), 0, 0)));
+  }
+}
+
 TEST_F(ServicePortTest, ClientsThatDoNotReadTheirCallbacksHoldUpNoOne) {
   Start();
   const std::string request = "d4:name15:cb_error_notify4:type16:request_callbacke";
@@ -271,6 +312,27 @@ TEST_F(ServicePortTest, ClientsThatDoNotReadTheirCallbacksHoldUpNoOne) {
   reading.join();
   for (int descriptor : deaf) close(descriptor);
   EXPECT_EQ(service_->Stop(SIGTERM), 0);
+}
+
+TEST_F(ServicePortTest, AStopAppliesEveryRequestThatClientsHadWrittenButASecondStopCutsItShort) {
+  for (const int clients : {4, 32}) {
+    Start();
+    ASSERT_EQ(kill(service_->Pid(), SIGSTOP), 0);
+    Flood flood(clients, RaiseMessage(kPlain));
+    ASSERT_EQ(flood.Clients(), static_cast<size_t>(clients));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // until the kernel takes no more
+    const size_t written = flood.Stop();
+    ASSERT_EQ(kill(service_->Pid(), SIGTERM), 0);
+    if (clients == 4) {
+      EXPECT_EQ(service_->Stop(SIGCONT, 10000), 0);  // the stop, pending, is taken once it runs again
+      EXPECT_EQ(CountOf(service_->Out(), "\n"), written);
+      continue;
+    }
+    EXPECT_GT(written, 500000u);  // far more than a second's work
+    ASSERT_EQ(kill(service_->Pid(), SIGCONT), 0);
+    EXPECT_EQ(service_->Stop(SIGINT, 1000), 0);
+    EXPECT_EQ(Said("on a second stop"), 1u) << service_->Err();
+  }
 }
 
 TEST_F(ServicePortTest, AStalledServiceAppliesAClientsRequestsInTheirOrder) {
