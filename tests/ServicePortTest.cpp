@@ -14,6 +14,7 @@
 
 #include "Common/ErrorDatabase/TriggerReference.h"
 #include "Faultwright.h"
+#include "Service/CServiceOptions.h"
 #include "Service/CStateFile.h"
 #include "Support/RawClients.h"
 #include "Support/ServiceProcess.h"
@@ -166,6 +167,47 @@ TEST_F(ServicePortTest, RaisesReachReadersAndCallbacksAndSurviveAKillButNotACorr
   Await([&] { return mkdir((state + ".tmp").c_str(), 0755) == 0; });
   EXPECT_EQ(service_->Stop(SIGTERM), 1);
   EXPECT_EQ(Said("at the end, the error states could not be saved"), 1u) << service_->Err();
+}
+
+TEST_F(ServicePortTest, UsageErrorsAndCataloguesWithoutErrorsStopTheStartButNoCatalogueAtAllPassesAllOn) {
+  const std::string none = Directory() + "none/", empty = Directory() + "empty/";
+  directory_->Write("none/Other.xml", "");
+  directory_->Write(std::string("empty/") + CErrorDatabase::kTopFileName, "<Faultwright><ErrorList/></Faultwright>");
+  const struct {
+    Lines args;
+    int status;
+    std::string said;  // the start of the standard output, or a part of the error stream
+  } runs[] = {
+      {{"--state", "s"}, 2, "fwservice: --state needs --config\n" + std::string(CServiceOptions::Usage())},
+      {{"--config"}, 2, "fwservice: --config needs a value\n"},
+      {{"--config", kSampleConfig, "--state", ""}, 2, "fwservice: --state needs a value\n"},
+      {{"extra"}, 2, "fwservice: unexpected argument extra\n"},
+      {{"-h"}, 0, CServiceOptions::Usage()},
+      {{"--config", none}, 1, "no catalogue: cannot read " + none + "FaultwrightConfig.xml: No such"},
+      {{"--config", empty}, 1, "no errors in the catalogue"},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(::testing::PrintToString(run.args));
+    Lines args = run.args;
+    args.insert(args.begin(), "fwservice");
+    ProcessResult result = RunProcess(BuiltProgram("fwservice"), args, Directory());
+    EXPECT_EQ(result.status, run.status);
+    EXPECT_TRUE(result.out.rfind(run.said, 0) == 0 || result.err.find(run.said) != std::string::npos) << result.err;
+  }
+  // Without a catalogue every notification is logged and passed on.
+  service_ = std::make_unique<ServiceProcess>(Lines{}, Directory());
+  RecordingCallback callback;
+  CFaultwrightAPI client;
+  client.SetNotifyCallback(&callback);
+  client.ProcessMessages(false);
+  ASSERT_EQ(Send(true, "GPS:GPS:Usable Satellites:11"), 1);
+  Await([&] {
+    client.ProcessMessages(false);
+    return callback.heard.size() == 1;
+  });
+  EXPECT_EQ(callback.heard, Lines{"cb_error_notify 68664 11 1"});
+  EXPECT_EQ(service_->Stop(SIGINT), 0);
+  EXPECT_EQ(service_->Out(), "RaiseError GPS:GPS:Usable Satellites:11\n");
 }
 
 TEST_F(ServicePortTest, ClientsSendingGarbageAreDroppedWhileOthersAreServed) {
