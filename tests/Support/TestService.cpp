@@ -14,21 +14,25 @@
 #include <chrono>
 #include <cstdio>
 
+#include "Client/CFaultwrightAPI.h"
 #include "Platform/MPI/BElementC.h"
 
 namespace FaultwrightTest {
 
 namespace {
 
-std::string Describe(const BDictionaryC& message) {
-  std::string line = message.StringAt("type") + " " + message.StringAt("name");
-  if (const BListC* args = message.ListAt("args")) {
-    for (size_t i = 0; i < args->Size(); ++i) {
-      int64_t value = 0;
-      line += args->IntegerAt(i, &value) ? " " + std::to_string(value) : " ?";
-    }
+// " 68664 11 0": the arguments as text, "?" for one that is no integer.
+std::string ArgumentsText(const BListC* args) {
+  std::string text;
+  for (size_t i = 0; args != nullptr && i < args->Size(); ++i) {
+    int64_t value = 0;
+    text += args->IntegerAt(i, &value) ? " " + std::to_string(value) : " ?";
   }
-  return line;
+  return text;
+}
+
+std::string Describe(const BDictionaryC& message) {
+  return message.StringAt("type") + " " + message.StringAt("name") + ArgumentsText(message.ListAt("args"));
 }
 
 }  // namespace
@@ -64,13 +68,22 @@ sockaddr_in Loopback(unsigned short port) {
 
 }  // namespace
 
-StuckService::StuckService(unsigned short port) : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+int ListenOnLoopback(unsigned short port, int backlog) {
+  int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = Loopback(port);
   int on = 1;
-  if (listener_ < 0 || setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-      bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener_, 0) != 0) {
-    return;
+  if (descriptor >= 0 && (setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+                          bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+                          listen(descriptor, backlog) != 0)) {
+    close(descriptor);
+    return -1;
   }
+  return descriptor;
+}
+
+StuckService::StuckService(unsigned short port) : listener_(ListenOnLoopback(port, 0)) {
+  if (listener_ < 0) return;
+  sockaddr_in address = Loopback(port);
   // Connections that the kernel takes on the service's behalf, until it takes
   // no more: a non-blocking attempt that is still pending after a while.
   for (int attempt = 0; attempt < 16 && !stuck_; ++attempt) {
@@ -120,6 +133,22 @@ bool EnterPrivateNetwork() {
     return up;
   }();
   return entered;
+}
+
+void PortTest::SetUp() {
+  EnterPrivateNetwork();
+  ASSERT_FALSE(SomethingListensOn(Faultwright::CFaultwrightAPI::kServicePort))
+      << "port 5300 is taken, perhaps by a running fwservice: stop it and run the test again";
+}
+
+RecordingCallback::~RecordingCallback() {
+  if (deletions_ != nullptr) ++*deletions_;
+}
+
+int RecordingCallback::Call(const std::string& name, BListC* args) {
+  heard.push_back(name + ArgumentsText(args));
+  if (then) then();
+  return 0;
 }
 
 }  // namespace FaultwrightTest

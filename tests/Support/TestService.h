@@ -4,10 +4,14 @@
 #ifndef FAULTWRIGHT_TESTS_SUPPORT_TESTSERVICE_H
 #define FAULTWRIGHT_TESTS_SUPPORT_TESTSERVICE_H
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "Platform/MPI/MPICallbackBase.h"
 #include "Platform/MPI/MPISocketServerC.h"
 
 namespace FaultwrightTest {
@@ -54,6 +58,9 @@ class StuckService {
   bool stuck_ = false;
 };
 
+// A socket listening on 127.0.0.1:port with the given queue of connections, or -1.
+int ListenOnLoopback(unsigned short port, int backlog);
+
 // True when something accepts connections on 127.0.0.1:port.
 bool SomethingListensOn(unsigned short port);
 
@@ -63,6 +70,29 @@ bool SomethingListensOn(unsigned short port);
 // false, changing nothing, where namespaces may not be made (not root); the
 // test then shares the machine's network and the test runner's port lock.
 bool EnterPrivateNetwork();
+
+// The fixture of the tests that bind the service port: each runs in the
+// private network (EnterPrivateNetwork) and only where the port is free.
+class PortTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+};
+
+// A callback that records each call as "<name> <integer arguments>", for
+// example "cb_error_notify 68664 11 1", counts its deletions in *deletions
+// (when given) and then runs then (when set), as a user's code would.
+class RecordingCallback : public MPICallbackBase {
+ public:
+  explicit RecordingCallback(int* deletions = nullptr) : deletions_(deletions) {}
+  ~RecordingCallback() override;
+  int Call(const std::string& name, BListC* args) override;
+
+  std::vector<std::string> heard;
+  std::function<void()> then;
+
+ private:
+  int* deletions_;
+};
 
 }  // namespace FaultwrightTest
 

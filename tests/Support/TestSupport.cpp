@@ -55,10 +55,28 @@ ChildProcess StartProcess(const std::string& program, const std::vector<std::str
   return {pid, outPipe[0], errPipe[0]};
 }
 
+namespace {
+
+// Waits for the child pid to end: its exit status, or -1 when it did not exit normally.
+int Reap(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+int InChild(const std::function<int()>& body) {
+  pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  return pid < 0 ? -1 : Reap(pid);
+}
+
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workingDirectory) {
   ChildProcess child = StartProcess(program, args, workingDirectory);
-  pid_t pid = child.pid;
   ProcessResult result;
   pollfd fds[2] = {{child.out, POLLIN, 0}, {child.err, POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
@@ -81,9 +99,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
       }
     }
   }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.status = Reap(child.pid);
   return result;
 }
 

@@ -45,6 +45,10 @@ struct ChildProcess {
 ChildProcess StartProcess(const std::string& program, const std::vector<std::string>& args,
                           const std::string& workingDirectory = "");
 
+// Runs body in a forked child that exits with body's result: that status, or
+// -1 when the fork failed or the child did not exit normally.
+int InChild(const std::function<int()>& body);
+
 // Runs program like StartProcess, waits for it and returns its exit status and output.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workingDirectory = "");
