@@ -75,11 +75,8 @@ TEST(ErrorActivation, FollowsTheRulesOfTriggerSets) {
   errors[10].timeout = 60000;
   errors[11].triggerSets = {{{10}}};
   Catalogue catalogue(errors);
-  const struct {
-    const char* steps;
-    const char* heard;
-    const char* active;  // afterwards
-  } kScript[] = {
+  // Steps, what the listener hears, and what is active afterwards.
+  const char* const kScript[][3] = {
       // Depth first; an error already in that state, or unknown, is not heard.
       {"+6 +6 +99", "+6 +7 +8 +9", "6 7 8 9"},
       {"-6 -6", "-6 -7 -8 -9", ""},
@@ -101,10 +98,10 @@ TEST(ErrorActivation, FollowsTheRulesOfTriggerSets) {
       {"~-10", "", "3 4"},
   };
   for (const auto& row : kScript) {
-    SCOPED_TRACE(row.steps);
-    catalogue.Do(row.steps);
-    EXPECT_EQ(catalogue.Heard(), row.heard);
-    EXPECT_EQ(catalogue.Numbers(catalogue.database->IndexedErrors(), true), row.active);
+    SCOPED_TRACE(row[0]);
+    catalogue.Do(row[0]);
+    EXPECT_EQ(catalogue.Heard(), row[1]);
+    EXPECT_EQ(catalogue.Numbers(catalogue.database->IndexedErrors(), true), row[2]);
   }
   EXPECT_FALSE(catalogue.database->IndexedErrors()[10]->Deadline().IsZero());
 }
@@ -116,23 +113,20 @@ TEST(TopLevelErrors, ChoosesTheHeaviestOfEachLinkedGroup) {
   errors[3].triggerSets = {{{2}, false}};
   errors[4].triggerSets = {{{3}, false}};
   Catalogue catalogue(errors);
-  const struct {
-    const char* steps;
-    const char* active;
-    const char* changed;
-    const char* cleared;
-  } kUpdates[] = {
+  // Steps, then the top-level errors among the active ones, the changed active
+  // ones and the changed inactive ones.
+  const char* const kUpdates[][4] = {
       {"~+0 ~+1 ~+2 ~+4 ~-5", "1 2 4", "1 2 4", "5"},  // 5 inactive all along, yet named
       {"", "1 2 4", "", ""},
       {"~-1 ~-0 ~+3", "4", "3", "1"},  // now 2, 3 and 4 form one group; 3 weighs 2, 4 weighs 3
   };
   for (const auto& row : kUpdates) {
-    SCOPED_TRACE(row.steps);
-    catalogue.Do(row.steps);
+    SCOPED_TRACE(row[0]);
+    catalogue.Do(row[0]);
     catalogue.database->UpdateTopLevelErrors();
-    EXPECT_EQ(catalogue.Numbers(catalogue.database->TopLevelErrors(false)), row.active);
-    EXPECT_EQ(catalogue.Numbers(catalogue.database->TopLevelErrors(true)), row.changed);
-    EXPECT_EQ(catalogue.Numbers(catalogue.database->ClearedTopLevelErrors()), row.cleared);
+    EXPECT_EQ(catalogue.Numbers(catalogue.database->TopLevelErrors(false)), row[1]);
+    EXPECT_EQ(catalogue.Numbers(catalogue.database->TopLevelErrors(true)), row[2]);
+    EXPECT_EQ(catalogue.Numbers(catalogue.database->ClearedTopLevelErrors()), row[3]);
   }
 }
 
