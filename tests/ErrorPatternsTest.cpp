@@ -25,10 +25,6 @@ TEST(ErrorPatterns, MissingOrMalformedFilesGiveAnEmptyTable) {
     directory.Write(CErrorPatterns::kFileName, malformed);
     EXPECT_TRUE(CErrorPatterns(directory.Path()).Patterns().empty()) << malformed;
   }
-  // The name is appended as it is: without the trailing "/" another file is meant.
-  directory.Write(CErrorPatterns::kFileName, "<Patterns><pattern fixedCode='P1'/></Patterns>");
-  EXPECT_TRUE(CErrorPatterns(directory.Path().substr(0, directory.Path().size() - 1)).Patterns().empty());
-  EXPECT_EQ(CErrorPatterns(directory.Path()).Patterns().size(), 1u);
 }
 
 TEST(ErrorPatterns, LoadingReadsCodesFlagsAndReferences) {

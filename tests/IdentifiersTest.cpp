@@ -11,7 +11,6 @@
 #include <sstream>
 #include <string>
 
-#include "Identifiers/CErrorKey.h"
 #include "Support/CatalogueFiles.h"
 #include "Support/TestSupport.h"
 
@@ -47,8 +46,6 @@ TEST(Identifiers, NamesMatchExactlyAndCodesNameOnlyByTheirSelectingBits) {
     }
   }
   EXPECT_EQ(ErrorIdentifierText(0x000C0C, -2), ":GPS:Data:-2");
-  EXPECT_TRUE(CErrorKey(1, 5) < CErrorKey(2, 0) && CErrorKey(-1, 5) < CErrorKey(1, 0) &&
-              CErrorKey(1, -1) < CErrorKey(1, 0));
 }
 
 TEST(Identifiers, EveryNameRoundTripsAndTheCatalogueListsThemAll) {
