@@ -1,80 +1,63 @@
 #include "Support/CatalogueFiles.h"
 
+#include <sstream>
+
+#include "Support/TestSupport.h"
+
 namespace FaultwrightTest {
 
-std::string TopFile(const std::vector<std::pair<std::string, std::string>>& modules) {
-  std::string text = "<Faultwright><ErrorList>\n";
-  for (const auto& [module, file] : modules) {
-    text += "<Module identifier=\"" + module + "\" file=\"" + file + "\"/>\n";
+using Faultwright::CError;
+using Faultwright::CErrorDatabase;
+
+std::string DataPath(const std::string& name) { return FAULTWRIGHT_SOURCE_DIR "/tests/data/" + name; }
+
+std::string DataFile(const std::string& name) { return ReadFile(DataPath(name)); }
+
+std::unique_ptr<CErrorDatabase> LoadCatalogue(const std::string& directory, std::string* written) {
+  std::unique_ptr<CErrorDatabase> catalogue;
+  std::string text = WrittenBy([&](std::FILE* out) { catalogue = std::make_unique<CErrorDatabase>(directory, out); });
+  if (written != nullptr) *written = text;
+  return catalogue;
+}
+
+std::string ProblemLines(const CErrorDatabase& catalogue, const std::string& directory) {
+  std::string lines;
+  for (const std::string& line : catalogue.LoadProblems()) lines += line + "\n";
+  for (size_t at; !directory.empty() && (at = lines.find(directory)) != std::string::npos;) {
+    lines.erase(at, directory.size());
   }
-  return text + "</ErrorList></Faultwright>\n";
+  return lines;
 }
 
-std::string ModuleFile(const std::string& subModule, const std::string& problem, const std::string& errors) {
-  return ModuleFile(subModule, {{problem, errors}});
-}
-
-std::string ModuleFile(const std::string& subModule, const std::vector<std::pair<std::string, std::string>>& problems) {
-  std::string text = "<Module><SubModule identifier=\"" + subModule + "\">\n";
-  for (const auto& [problem, errors] : problems) {
-    text += "<Problem identifier=\"" + problem + "\">\n" + errors + "</Problem>\n";
-  }
-  return text + "</SubModule></Module>\n";
-}
-
-std::string ErrorElement(const std::string& identifier, const std::string& text, const std::string& attributes,
-                         const std::string& children) {
-  return "<Error identifier=\"" + identifier + "\" " + attributes + ">" + "<Text type=\"problem\" text=\"" + text +
-         "\"/><Text type=\"solution\" text=\"Fix " + text + "\"/><Text type=\"shortProblem\" text=\"Short " + text +
-         "\"/>" + children + "</Error>\n";
-}
-
-std::string TriggerSetsElement(const std::vector<TriggerSetSpec>& sets) {
-  std::string text = "<TriggerSets>";
-  for (const TriggerSetSpec& set : sets) {
-    text += "<TriggerSet><Options>";
-    for (const auto& [name, value] : set.options) {
-      text += "<Option name=\"" + name + "\" value=\"" + value + "\"/>";
+std::string Records(const CErrorDatabase& catalogue) {
+  std::ostringstream out;
+  for (const CError& error : catalogue.Errors()) {
+    out << Faultwright::ErrorIdentifierText(error.Code(), error.Type()) << " "
+        << Faultwright::ErrorSeverityName(error.Severity()) << " " << error.Timeout() << " " << error.IsVisible()
+        << error.IsFullScreen() << error.ForceShutdown() << error.IncludeServiceNumber() << error.ShouldBeep()
+        << error.ShouldBeepIfGuiding() << " [" << error.ProblemText() << "|" << error.SolutionText() << "|"
+        << error.ShortProblemText() << "|" << error.TitleText() << "] weight " << error.Weight() << " dependents "
+        << error.Dependents().size();
+    for (const Faultwright::CTriggerSet& set : error.TriggerSets()) {
+      out << " {auto " << set.AutoTrigger() << " needed " << set.TriggersNeeded() << " linking " << set.ErrorLinking()
+          << " title " << set.TitleSource() << " fullScreen " << (set.HasFullScreen() ? set.FullScreen() : -1) << ":";
+      for (const CError* trigger : set.Triggers()) out << " " << trigger - catalogue.Errors().data();
+      out << "}";
     }
-    text += "</Options><Triggers>";
-    for (const std::string& id : set.triggers) text += "<Trigger id=\"" + id + "\"/>";
-    text += "</Triggers></TriggerSet>";
+    out << "\n";
   }
-  return text + "</TriggerSets>";
+  return out.str();
 }
-
-namespace {
-
-// The length of ":LINE:COLUMN" before ": " at text[at], or 0.
-size_t PlaceLength(const std::string& text, size_t at) {
-  size_t end = at;
-  for (int run = 0; run < 2; ++run) {
-    if (end >= text.size() || text[end] != ':') return 0;
-    const size_t digits = text.find_first_not_of("0123456789", end + 1);
-    if (digits == end + 1 || digits == std::string::npos) return 0;
-    end = digits;
-  }
-  return text.compare(end, 2, ": ") == 0 ? end - at : 0;
-}
-
-}  // namespace
 
 std::string WithoutPlaces(const std::string& lines) {
-  std::string result;
-  for (size_t at = 0; at < lines.size();) {
-    const size_t place = PlaceLength(lines, at);
-    if (place != 0) {
-      at += place;
-    } else {
-      result += lines[at++];
-    }
+  std::string result = lines;
+  for (size_t at = result.find(':'); at != std::string::npos; at = result.find(':', at + 1)) {
+    const size_t line = result.find_first_not_of("0123456789", at + 1);
+    if (line == at + 1 || line == std::string::npos || result[line] != ':') continue;
+    const size_t column = result.find_first_not_of("0123456789", line + 1);
+    if (column == line + 1 || column == std::string::npos || result.compare(column, 2, ": ") != 0) continue;
+    result.erase(at, column - at);
   }
-  return result;
-}
-
-std::vector<std::string> WithoutPlaces(const std::vector<std::string>& lines) {
-  std::vector<std::string> result;
-  for (const std::string& line : lines) result.push_back(WithoutPlaces(line));
   return result;
 }
 

@@ -1,40 +1,38 @@
-// Pieces of catalogue files for tests that build small catalogues of their
-// own: the top file, an Error element with its three required texts, and a
-// TriggerSets element.
+// Catalogues for the tests: fixtures and expected outputs kept as files in
+// tests/data/, loading with what the loader said, and what a loaded
+// catalogue holds written out as text, to be compared with such a file.
 #ifndef FAULTWRIGHT_TESTS_SUPPORT_CATALOGUEFILES_H
 #define FAULTWRIGHT_TESTS_SUPPORT_CATALOGUEFILES_H
 
+#include <memory>
 #include <string>
-#include <utility>
-#include <vector>
+
+#include "Common/ErrorDatabase/CErrorDatabase.h"
 
 namespace FaultwrightTest {
 
-// "FaultwrightConfig.xml" listing (module name, file name) pairs in order.
-std::string TopFile(const std::vector<std::pair<std::string, std::string>>& modules);
+// The path of tests/data/<name>, and the file there read whole.
+std::string DataPath(const std::string& name);
+std::string DataFile(const std::string& name);
 
-// A module file holding one SubModule with one Problem whose body is given.
-std::string ModuleFile(const std::string& subModule, const std::string& problem, const std::string& errors);
-// A module file holding one SubModule with several (problem, body) pairs.
-std::string ModuleFile(const std::string& subModule, const std::vector<std::pair<std::string, std::string>>& problems);
+// The catalogue in directory; what the loader wrote to its problem output
+// goes to *written when given.
+std::unique_ptr<Faultwright::CErrorDatabase> LoadCatalogue(const std::string& directory,
+                                                           std::string* written = nullptr);
 
-// An Error element: problem text `text`, solution "Fix <text>", short problem
-// "Short <text>", then `children`. attributes are written into the start tag.
-std::string ErrorElement(const std::string& identifier, const std::string& text,
-                         const std::string& attributes = "severity=\"Low\" visible=\"yes\"",
-                         const std::string& children = "");
+// The catalogue's load problems, each followed by "\n", with every mention of
+// directory left out.
+std::string ProblemLines(const Faultwright::CErrorDatabase& catalogue, const std::string& directory);
 
-struct TriggerSetSpec {
-  std::vector<std::pair<std::string, std::string>> options;  // (name, value) in order
-  std::vector<std::string> triggers;                         // Trigger ids in order
-};
-// A TriggerSets element, one TriggerSet per entry, Options before Triggers.
-std::string TriggerSetsElement(const std::vector<TriggerSetSpec>& sets);
+// One line per record in load order: its identifier, severity, time-out,
+// flags (visible, fullScreen, forceShutdown, includeServiceNumber, shouldBeep,
+// shouldBeepIfGuiding as 0 or 1), texts, weight and dependents, then each
+// trigger set with its options and its triggers by record position.
+std::string Records(const Faultwright::CErrorDatabase& catalogue);
 
 // The loader's problem lines with each ":LINE:COLUMN" after the file name
 // left out, for tests about what is said rather than where.
 std::string WithoutPlaces(const std::string& lines);
-std::vector<std::string> WithoutPlaces(const std::vector<std::string>& lines);
 
 }  // namespace FaultwrightTest
 
