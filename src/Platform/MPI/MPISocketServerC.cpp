@@ -25,6 +25,19 @@ using Clock = std::chrono::steady_clock;
 // at a time, so that a connection that cannot be taken does not make the loop spin.
 constexpr std::chrono::milliseconds kAcceptPause{100};
 
+// Names the socket from source to destination in the fields of its address
+// family, which sock_diag asks for by its ends.
+template <typename Address, typename Port, typename Host>
+void SetSocketEnds(const sockaddr_storage& source, const sockaddr_storage& destination, Port Address::*port,
+                   Host Address::*host, inet_diag_req_v2& request) {
+  const auto& from = reinterpret_cast<const Address&>(source);
+  const auto& to = reinterpret_cast<const Address&>(destination);
+  request.id.idiag_sport = from.*port;
+  request.id.idiag_dport = to.*port;
+  std::memcpy(request.id.idiag_src, &(from.*host), sizeof(Host));
+  std::memcpy(request.id.idiag_dst, &(to.*host), sizeof(Host));
+}
+
 // Whether the client's end of the connection descriptor no longer belongs to
 // any process: the client closed it, and its kernel only delivers what it had
 // queued. The kernel's socket diagnostics tell; where they cannot be asked,
@@ -53,19 +66,9 @@ bool ClientClosed(int descriptor) {
   request.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
   // The client's socket: its source is this side's peer.
   if (peer.ss_family == AF_INET) {
-    const auto& from = reinterpret_cast<const sockaddr_in&>(peer);
-    const auto& to = reinterpret_cast<const sockaddr_in&>(local);
-    request.id.idiag_sport = from.sin_port;
-    request.id.idiag_dport = to.sin_port;
-    std::memcpy(request.id.idiag_src, &from.sin_addr, sizeof from.sin_addr);
-    std::memcpy(request.id.idiag_dst, &to.sin_addr, sizeof to.sin_addr);
+    SetSocketEnds(peer, local, &sockaddr_in::sin_port, &sockaddr_in::sin_addr, request);
   } else if (peer.ss_family == AF_INET6) {
-    const auto& from = reinterpret_cast<const sockaddr_in6&>(peer);
-    const auto& to = reinterpret_cast<const sockaddr_in6&>(local);
-    request.id.idiag_sport = from.sin6_port;
-    request.id.idiag_dport = to.sin6_port;
-    std::memcpy(request.id.idiag_src, &from.sin6_addr, sizeof from.sin6_addr);
-    std::memcpy(request.id.idiag_dst, &to.sin6_addr, sizeof to.sin6_addr);
+    SetSocketEnds(peer, local, &sockaddr_in6::sin6_port, &sockaddr_in6::sin6_addr, request);
   } else {
     return false;
   }
