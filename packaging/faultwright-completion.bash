@@ -32,8 +32,9 @@ complete -F _fwerror fwerror
 
 _fwinspect() {
   local cur=${COMP_WORDS[COMP_CWORD]} command=${COMP_WORDS[1]}
+  local commands="check tree list export active history decode serve"
   if ((COMP_CWORD == 1)); then
-    COMPREPLY=($(compgen -W "check tree list export active history decode help --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "$commands help --help --version" -- "$cur"))
     return
   fi
   local options
@@ -43,14 +44,15 @@ _fwinspect() {
     active) options="--text-keys --json --watch" ;;
     history) options="--json" ;;
     decode) options="--flat" ;;
+    serve) options="--listen" ;;
     help)
-      COMPREPLY=($(compgen -W "check tree list export active history decode" -- "$cur"))
+      COMPREPLY=($(compgen -W "$commands" -- "$cur"))
       return
       ;;
   esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options --help" -- "$cur"))
-  elif [[ ${COMP_WORDS[COMP_CWORD - 1]} == --watch ]]; then
+  elif [[ ${COMP_WORDS[COMP_CWORD - 1]} == --watch || ${COMP_WORDS[COMP_CWORD - 1]} == --listen ]]; then
     COMPREPLY=()
   elif [[ $command == export && COMP_CWORD -ge 3 ]]; then
     COMPREPLY=($(compgen -f -- "$cur"))
