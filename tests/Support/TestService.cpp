@@ -1,9 +1,7 @@
 #include "Support/TestService.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <net/if.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
 #include <sys/ioctl.h>
@@ -16,6 +14,7 @@
 
 #include "Client/CFaultwrightAPI.h"
 #include "Platform/MPI/BElementC.h"
+#include "Support/RawClients.h"
 
 namespace FaultwrightTest {
 
@@ -58,16 +57,7 @@ std::vector<std::string> TestService::Collect(size_t count, int timeoutMs) {
 
 namespace {
 
-sockaddr_in Loopback(unsigned short port) {
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-}  // namespace
-
+// A socket listening on 127.0.0.1:port with the given queue of connections, or -1.
 int ListenOnLoopback(unsigned short port, int backlog) {
   int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = Loopback(port);
@@ -80,6 +70,8 @@ int ListenOnLoopback(unsigned short port, int backlog) {
   }
   return descriptor;
 }
+
+}  // namespace
 
 StuckService::StuckService(unsigned short port) : listener_(ListenOnLoopback(port, 0)) {
   if (listener_ < 0) return;
@@ -103,12 +95,9 @@ StuckService::~StuckService() {
 }
 
 bool SomethingListensOn(unsigned short port) {
-  int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (descriptor < 0) return false;
-  sockaddr_in address = Loopback(port);
-  bool connected = connect(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(descriptor);
-  return connected;
+  const int descriptor = ConnectRaw(port);
+  if (descriptor >= 0) close(descriptor);
+  return descriptor >= 0;
 }
 
 bool EnterPrivateNetwork() {

@@ -41,13 +41,14 @@ struct ChildProcess {
 };
 
 // Starts program with args (args[0] is argv[0]) in workingDirectory (empty:
-// the current one).
+// the current one); the read ends do not block.
 ChildProcess StartProcess(const std::string& program, const std::vector<std::string>& args,
                           const std::string& workingDirectory = "");
 
-// Runs body in a forked child that exits with body's result: that status, or
-// -1 when the fork failed or the child did not exit normally.
-int InChild(const std::function<int()>& body);
+// Appends what child's pipes hold to out and err (out null: that pipe is left
+// unread), waiting up to timeoutMs (-1: no limit) for the first bytes. A pipe
+// at its end is closed and set to -1.
+void ReadOutput(ChildProcess* child, std::string* out, std::string* err, int timeoutMs);
 
 // Runs program like StartProcess, waits for it and returns its exit status and output.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
