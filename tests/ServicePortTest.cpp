@@ -112,11 +112,9 @@ TEST_F(ServicePortTest, RaisesReachReadersAndCallbacksAndSurviveAKillButNotACorr
     client.ProcessMessages(false);
     return Active(kCascade) && callback.heard.size() == 3;
   });
-  Lines heard;
-  for (const char* id : {kTrigger, kAutomatic, kCascade}) {
-    heard.push_back("cb_error_notify " + std::to_string(KeyOf(id).code) + " " + std::to_string(KeyOf(id).type) + " 1");
-  }
-  EXPECT_EQ(callback.heard, heard);
+  // kTrigger, kAutomatic and kCascade, in the order of their raises.
+  EXPECT_EQ(callback.heard,
+            (Lines{"cb_error_notify 71225 4 1", "cb_error_notify 68645 11 1", "cb_error_notify 206349 11 1"}));
   for (bool raise : {true, false, true}) ASSERT_EQ(Send(raise, kPlain), 1);
   // Saved within a second of the change, so that even a killed service keeps it.
   const auto saved = [&](const char* id) {
@@ -151,6 +149,15 @@ TEST_F(ServicePortTest, RaisesReachReadersAndCallbacksAndSurviveAKillButNotACorr
   Await([&] { return mkdir((state + ".tmp").c_str(), 0755) == 0; });
   EXPECT_EQ(service_->Stop(SIGTERM), 1);
   EXPECT_EQ(Said("at the end, the error states could not be saved"), 1u) << service_->Err();
+}
+
+TEST(ServiceUsage, UsageErrorsStopTheStart) {
+  ExpectRuns("fwservice", "Service",
+             {{{"--state", "s"}, 2, "", "fwservice: --state needs --config\n{usage}"},
+              {{"--config"}, 2, "", "fwservice: --config needs a value\n{usage}"},
+              {{"--config", kSampleConfig, "--state", ""}, 2, "", "fwservice: --state needs a value\n{usage}"},
+              {{"extra"}, 2, "", "fwservice: unexpected argument extra\n{usage}"},
+              {{"-h"}, 0, "{usage}", ""}});
 }
 
 TEST_F(ServicePortTest, ClientsSendingGarbageAreDroppedWhileOthersAreServed) {

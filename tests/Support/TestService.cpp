@@ -55,27 +55,13 @@ std::vector<std::string> TestService::Collect(size_t count, int timeoutMs) {
   return received_;
 }
 
-namespace {
-
-// A socket listening on 127.0.0.1:port with the given queue of connections, or -1.
-int ListenOnLoopback(unsigned short port, int backlog) {
-  int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+StuckService::StuckService(unsigned short port) : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
   sockaddr_in address = Loopback(port);
   int on = 1;
-  if (descriptor >= 0 && (setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-                          bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-                          listen(descriptor, backlog) != 0)) {
-    close(descriptor);
-    return -1;
+  if (listener_ < 0 || setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+      bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener_, 0) != 0) {
+    return;
   }
-  return descriptor;
-}
-
-}  // namespace
-
-StuckService::StuckService(unsigned short port) : listener_(ListenOnLoopback(port, 0)) {
-  if (listener_ < 0) return;
-  sockaddr_in address = Loopback(port);
   // Connections that the kernel takes on the service's behalf, until it takes
   // no more: a non-blocking attempt that is still pending after a while.
   for (int attempt = 0; attempt < 16 && !stuck_; ++attempt) {

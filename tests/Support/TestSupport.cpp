@@ -1,5 +1,7 @@
 #include "Support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -85,6 +87,27 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 }
 
 std::string BuiltProgram(const std::string& name) { return std::string(FAULTWRIGHT_BINARY_DIR) + "/" + name; }
+
+void ExpectRuns(const std::string& argv0, const std::string& subject, const std::vector<Run>& runs,
+                const std::string& directory) {
+  const auto expanded = [&subject](std::string text) {
+    for (size_t open; (open = text.find('{')) != std::string::npos;) {
+      const size_t close = text.find('}', open);
+      const std::string file = "/tests/data/" + subject + "/" + text.substr(open + 1, close - open - 1) + ".txt";
+      text.replace(open, close - open + 1, ReadFile(FAULTWRIGHT_SOURCE_DIR + file));
+    }
+    return text;
+  };
+  for (const Run& run : runs) {
+    SCOPED_TRACE(::testing::PrintToString(run.args));
+    std::vector<std::string> args = run.args;
+    args.insert(args.begin(), argv0);
+    ProcessResult result = RunProcess(BuiltProgram(argv0.substr(argv0.rfind('/') + 1)), args, directory);
+    EXPECT_EQ(result.status, run.status);
+    EXPECT_EQ(result.out, expanded(run.out));
+    EXPECT_EQ(result.err, expanded(run.err));
+  }
+}
 
 std::string WrittenBy(const std::function<void(std::FILE*)>& write) {
   char* buffer = nullptr;

@@ -57,6 +57,20 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 // Path of a program built by this project, for example "fwerror".
 std::string BuiltProgram(const std::string& name);
 
+// A run of a program: its arguments, exit status and outputs, in which each
+// "{name}" stands for the file tests/data/<subject>/name.txt.
+struct Run {
+  std::vector<std::string> args;  // argv[0] excluded
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs the program of this build that argv0 names (as "tools/fwerror"), with
+// argv0 as its argv[0], once per run in directory, and expects what each run says.
+void ExpectRuns(const std::string& argv0, const std::string& subject, const std::vector<Run>& runs,
+                const std::string& directory = "");
+
 // What write writes to the stream it is given: for the printers and loaders
 // of the library, which take the stream to write to.
 std::string WrittenBy(const std::function<void(std::FILE*)>& write);
