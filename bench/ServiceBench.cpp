@@ -20,6 +20,7 @@
 // that nobody reads. The service's peak memory is reported with each.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -272,6 +273,55 @@ BENCHMARK(BM_ClientsThroughput)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 
+// Raw clients that write one message again and again, as fast as the service
+// (or, while it is stopped, the kernel) takes it, from a thread of their own.
+class Flood {
+ public:
+  Flood(int clients, const std::string& message) : size_(message.size()) {
+    for (int n = 0; n < 1000; ++n) block_ += message;
+    for (int n = 0; n < clients; ++n) {
+      int socket = FaultwrightTest::ConnectRaw();
+      if (socket >= 0 && fcntl(socket, F_SETFL, O_NONBLOCK) == 0) sockets_.push_back(socket);
+    }
+    written_.resize(sockets_.size());
+    thread_ = std::thread([this] {
+      std::vector<pollfd> writable;
+      for (int socket : sockets_) writable.push_back({socket, POLLOUT, 0});
+      while (!stop_) {
+        if (poll(writable.data(), writable.size(), 20) <= 0) continue;
+        for (size_t i = 0; i < writable.size(); ++i) {
+          if (writable[i].revents == 0) continue;
+          size_t at = written_[i] % block_.size();
+          ssize_t count = send(writable[i].fd, block_.data() + at, block_.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+          if (count > 0) written_[i] += static_cast<size_t>(count);
+        }
+      }
+    });
+  }
+  ~Flood() {
+    Stop();
+    for (int socket : sockets_) close(socket);
+  }
+  // How many clients connected.
+  size_t Clients() const { return sockets_.size(); }
+  // Stops writing; how many whole messages the kernel took.
+  size_t Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    size_t messages = 0;
+    for (size_t bytes : written_) messages += bytes / size_;
+    return messages;
+  }
+
+ private:
+  std::vector<int> sockets_;
+  std::string block_;
+  size_t size_;
+  std::vector<size_t> written_;  // per socket
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
 enum Hostility { kNone, kDeafCallbackClients, kSlowReader, kFlood, kDescriptorsExhausted, kBlockedOutput };
 
 // Raises and clears key as fast as the service takes them, from a thread of
@@ -316,7 +366,7 @@ void BM_RaiseDelayUnder(benchmark::State& state) {
   const std::string request = "d4:name15:cb_error_notify4:type16:request_callbacke";
   std::vector<int> raw;
   std::unique_ptr<BusyClient> busy;
-  std::unique_ptr<FaultwrightTest::Flood> flood;
+  std::unique_ptr<Flood> flood;
   std::atomic<bool> stop{false};
   std::thread slowReader;
   Faultwright::CFaultwrightAPI connectedBefore;
@@ -338,9 +388,8 @@ void BM_RaiseDelayUnder(benchmark::State& state) {
     busy = std::make_unique<BusyClient>(plain);
   }
   if (hostility == kFlood) {
-    flood = std::make_unique<FaultwrightTest::Flood>(200, "d4:argsli" + std::to_string(plain.code) + "ei" +
-                                                              std::to_string(plain.type) +
-                                                              "ei0ee4:name10:RaiseError4:type6:notifye");
+    flood = std::make_unique<Flood>(200, "d4:argsli" + std::to_string(plain.code) + "ei" + std::to_string(plain.type) +
+                                             "ei0ee4:name10:RaiseError4:type6:notifye");
   }
   if (hostility == kDescriptorsExhausted) {
     const rlimit tight = {48, 48};

@@ -18,6 +18,14 @@
 
 namespace FaultwrightTest {
 
+// Waits for the child pid to end: its exit status, or -1 when it did not exit
+// normally or pid is no child.
+inline int WaitForExit(pid_t pid) {
+  int status = -1;
+  while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 class ChildBody {
  public:
   // Nothing buffered before the fork is written twice.
@@ -34,12 +42,7 @@ class ChildBody {
   // -1 when fork failed or once reaped.
   pid_t Pid() const { return pid_; }
   // The child's exit status, or -1 when it did not exit normally.
-  int Reap() {
-    const pid_t pid = std::exchange(pid_, -1);
-    int status = -1;
-    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  int Reap() { return WaitForExit(std::exchange(pid_, -1)); }
 
  private:
   pid_t pid_;

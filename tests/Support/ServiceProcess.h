@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Support/SharedSegment.h"
+#include "Support/TestSupport.h"
 
 namespace FaultwrightTest {
 
@@ -33,7 +34,7 @@ class ServiceProcess {
   ServiceProcess& operator=(const ServiceProcess&) = delete;
 
   bool Serving() const { return serving_; }
-  pid_t Pid() const { return pid_; }
+  pid_t Pid() const { return child_.pid; }
   // From now on the standard output is left unread, as a pipe whose reader hangs.
   void LeaveOutUnread() { readOut_ = false; }
   const std::string& Out() const { return out_; }
@@ -51,11 +52,8 @@ class ServiceProcess {
  private:
   void Collect(int timeoutMs);
 
-  pid_t pid_ = -1;
-  int outPipe_ = -1;
-  int errPipe_ = -1;
+  ChildProcess child_;
   bool serving_ = false;
-  bool ended_ = false;  // its error stream reached its end
   bool readOut_ = true;
   std::string out_;
   std::string err_;

@@ -1,9 +1,7 @@
 #include "Support/TestService.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <net/if.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
 #include <sys/ioctl.h>
@@ -16,6 +14,7 @@
 
 #include "Client/CFaultwrightAPI.h"
 #include "Platform/MPI/BElementC.h"
+#include "Support/RawClients.h"
 
 namespace FaultwrightTest {
 
@@ -56,34 +55,13 @@ std::vector<std::string> TestService::Collect(size_t count, int timeoutMs) {
   return received_;
 }
 
-namespace {
-
-sockaddr_in Loopback(unsigned short port) {
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-}  // namespace
-
-int ListenOnLoopback(unsigned short port, int backlog) {
-  int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+StuckService::StuckService(unsigned short port) : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
   sockaddr_in address = Loopback(port);
   int on = 1;
-  if (descriptor >= 0 && (setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-                          bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-                          listen(descriptor, backlog) != 0)) {
-    close(descriptor);
-    return -1;
+  if (listener_ < 0 || setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+      bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener_, 0) != 0) {
+    return;
   }
-  return descriptor;
-}
-
-StuckService::StuckService(unsigned short port) : listener_(ListenOnLoopback(port, 0)) {
-  if (listener_ < 0) return;
-  sockaddr_in address = Loopback(port);
   // Connections that the kernel takes on the service's behalf, until it takes
   // no more: a non-blocking attempt that is still pending after a while.
   for (int attempt = 0; attempt < 16 && !stuck_; ++attempt) {
@@ -103,12 +81,9 @@ StuckService::~StuckService() {
 }
 
 bool SomethingListensOn(unsigned short port) {
-  int descriptor = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (descriptor < 0) return false;
-  sockaddr_in address = Loopback(port);
-  bool connected = connect(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(descriptor);
-  return connected;
+  const int descriptor = ConnectRaw(port);
+  if (descriptor >= 0) close(descriptor);
+  return descriptor >= 0;
 }
 
 bool EnterPrivateNetwork() {

@@ -58,9 +58,6 @@ class StuckService {
   bool stuck_ = false;
 };
 
-// A socket listening on 127.0.0.1:port with the given queue of connections, or -1.
-int ListenOnLoopback(unsigned short port, int backlog);
-
 // True when something accepts connections on 127.0.0.1:port.
 bool SomethingListensOn(unsigned short port);
 

@@ -1,16 +1,18 @@
 #include "Support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "Support/ChildBody.h"
 
 namespace FaultwrightTest {
 
@@ -52,58 +54,60 @@ ChildProcess StartProcess(const std::string& program, const std::vector<std::str
   }
   close(outPipe[1]);
   close(errPipe[1]);
+  fcntl(outPipe[0], F_SETFL, O_NONBLOCK);
+  fcntl(errPipe[0], F_SETFL, O_NONBLOCK);
   return {pid, outPipe[0], errPipe[0]};
 }
 
-namespace {
-
-// Waits for the child pid to end: its exit status, or -1 when it did not exit normally.
-int Reap(pid_t pid) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+void ReadOutput(ChildProcess* child, std::string* out, std::string* err, int timeoutMs) {
+  pollfd fds[2] = {{out != nullptr ? child->out : -1, POLLIN, 0}, {child->err, POLLIN, 0}};
+  int* ends[2] = {&child->out, &child->err};
+  std::string* sinks[2] = {out, err};
+  if (poll(fds, 2, timeoutMs) <= 0) return;
+  for (int i = 0; i < 2; ++i) {
+    char buffer[4096];
+    ssize_t count = -1;
+    while (fds[i].revents != 0 && (count = read(fds[i].fd, buffer, sizeof buffer)) > 0) {
+      sinks[i]->append(buffer, static_cast<size_t>(count));
+    }
+    if (count == 0) {
+      close(*ends[i]);
+      *ends[i] = -1;
+    }
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
-
-int InChild(const std::function<int()>& body) {
-  pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  return pid < 0 ? -1 : Reap(pid);
 }
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workingDirectory) {
   ChildProcess child = StartProcess(program, args, workingDirectory);
   ProcessResult result;
-  pollfd fds[2] = {{child.out, POLLIN, 0}, {child.err, POLLIN, 0}};
-  std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
-  while (open > 0) {
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        sinks[i]->append(buffer, static_cast<size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-  result.status = Reap(child.pid);
+  while (child.out >= 0 || child.err >= 0) ReadOutput(&child, &result.out, &result.err, -1);
+  result.status = WaitForExit(child.pid);
   return result;
 }
 
 std::string BuiltProgram(const std::string& name) { return std::string(FAULTWRIGHT_BINARY_DIR) + "/" + name; }
+
+void ExpectRuns(const std::string& argv0, const std::string& subject, const std::vector<Run>& runs,
+                const std::string& directory) {
+  const auto expanded = [&subject](std::string text) {
+    for (size_t open; (open = text.find('{')) != std::string::npos;) {
+      const size_t close = text.find('}', open);
+      const std::string file = "/tests/data/" + subject + "/" + text.substr(open + 1, close - open - 1) + ".txt";
+      text.replace(open, close - open + 1, ReadFile(FAULTWRIGHT_SOURCE_DIR + file));
+    }
+    return text;
+  };
+  for (const Run& run : runs) {
+    SCOPED_TRACE(::testing::PrintToString(run.args));
+    std::vector<std::string> args = run.args;
+    args.insert(args.begin(), argv0);
+    ProcessResult result = RunProcess(BuiltProgram(argv0.substr(argv0.rfind('/') + 1)), args, directory);
+    EXPECT_EQ(result.status, run.status);
+    EXPECT_EQ(result.out, expanded(run.out));
+    EXPECT_EQ(result.err, expanded(run.err));
+  }
+}
 
 std::string WrittenBy(const std::function<void(std::FILE*)>& write) {
   char* buffer = nullptr;

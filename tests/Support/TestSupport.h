@@ -41,13 +41,14 @@ struct ChildProcess {
 };
 
 // Starts program with args (args[0] is argv[0]) in workingDirectory (empty:
-// the current one).
+// the current one); the read ends do not block.
 ChildProcess StartProcess(const std::string& program, const std::vector<std::string>& args,
                           const std::string& workingDirectory = "");
 
-// Runs body in a forked child that exits with body's result: that status, or
-// -1 when the fork failed or the child did not exit normally.
-int InChild(const std::function<int()>& body);
+// Appends what child's pipes hold to out and err (out null: that pipe is left
+// unread), waiting up to timeoutMs (-1: no limit) for the first bytes. A pipe
+// at its end is closed and set to -1.
+void ReadOutput(ChildProcess* child, std::string* out, std::string* err, int timeoutMs);
 
 // Runs program like StartProcess, waits for it and returns its exit status and output.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
@@ -55,6 +56,20 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
 // Path of a program built by this project, for example "fwerror".
 std::string BuiltProgram(const std::string& name);
+
+// A run of a program: its arguments, exit status and outputs, in which each
+// "{name}" stands for the file tests/data/<subject>/name.txt.
+struct Run {
+  std::vector<std::string> args;  // argv[0] excluded
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs the program of this build that argv0 names (as "tools/fwerror"), with
+// argv0 as its argv[0], once per run in directory, and expects what each run says.
+void ExpectRuns(const std::string& argv0, const std::string& subject, const std::vector<Run>& runs,
+                const std::string& directory = "");
 
 // What write writes to the stream it is given: for the printers and loaders
 // of the library, which take the stream to write to.
