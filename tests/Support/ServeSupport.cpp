@@ -1,10 +1,6 @@
 #include "Support/ServeSupport.h"
 
 #include <gtest/gtest.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
-
-#include <vector>
 
 #include "Common/View/CErrorDatabaseView.h"
 #include "Support/SharedSegment.h"
@@ -12,34 +8,35 @@
 
 namespace FaultwrightTest {
 
-namespace {
-
-const std::string kSampleConfig = std::string(FAULTWRIGHT_SOURCE_DIR) + "/config/";
-
-}  // namespace
-
-void ServedDirectory::Start() {
+ServedDirectory::ServedDirectory() {
   EnterPrivateNetwork();
-  ASSERT_FALSE(SomethingListensOn(5300)) << "port 5300 is taken, perhaps by a running fwservice: stop it first";
-  ASSERT_FALSE(SomethingListensOn(kServePort)) << "port 5380 is taken, perhaps by fwinspect serve: stop it first";
   // A directory whose key another test's segment happens to use is passed over.
   do {
     directory_ = std::make_unique<TempDirectory>();
   } while (shmget(ftok(directory_->Path().c_str(), Faultwright::CErrorDatabaseView::kKeyId), 0, 0) != -1);
-  service_ = std::make_unique<ServiceProcess>(
-      std::vector<std::string>{"--config", kSampleConfig, "--state", directory_->Path() + "states"},
-      directory_->Path());
-  ASSERT_TRUE(service_->Serving()) << service_->Err();
-  server_ = std::make_unique<ServiceProcess>(
-      "fwinspect", std::vector<std::string>{"serve", kSampleConfig, "--listen", "127.0.0.1:5380"}, directory_->Path(),
-      "serving http://127.0.0.1:5380/");
-  ASSERT_TRUE(server_->Serving()) << server_->Err();
 }
 
 ServedDirectory::~ServedDirectory() {
   server_.reset();
   service_.reset();
-  if (directory_) RemoveSharedSegment(directory_->Path());
+  RemoveSharedSegment(directory_->Path());
+}
+
+void ServedDirectory::StartService(const std::string& config, const std::vector<std::string>& launcher) {
+  ASSERT_FALSE(SomethingListensOn(5300)) << "port 5300 is taken, perhaps by a running fwservice: stop it first";
+  service_ = std::make_unique<ServiceProcess>(
+      std::vector<std::string>{"--config", config, "--state", directory_->Path() + "states"}, directory_->Path(),
+      launcher);
+  ASSERT_TRUE(service_->Serving()) << service_->Err();
+}
+
+void ServedDirectory::Start() {
+  ASSERT_NO_FATAL_FAILURE(StartService());
+  ASSERT_FALSE(SomethingListensOn(kServePort)) << "port 5380 is taken, perhaps by fwinspect serve: stop it first";
+  server_ = std::make_unique<ServiceProcess>(
+      "fwinspect", std::vector<std::string>{"serve", kSampleConfig, "--listen", "127.0.0.1:5380"}, directory_->Path(),
+      "serving http://127.0.0.1:5380/");
+  ASSERT_TRUE(server_->Serving()) << server_->Err();
 }
 
 int ServedDirectory::Tool(bool raise, const std::string& id) {

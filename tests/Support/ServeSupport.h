@@ -1,12 +1,15 @@
-// ServedDirectory: a working directory of its own in which fwservice runs on
-// the sample configuration and fwinspect serve listens on 127.0.0.1:5380, in
-// a network namespace of the test's own where one may be made. Start() from
-// SetUp; the destructor stops both and removes the segment and semaphore.
+// ServedDirectory: a working directory of its own (its key used by no other
+// segment) in which fwservice runs, on the sample configuration or another,
+// and fwinspect serve listens on 127.0.0.1:5380, in a network namespace of
+// the test's own, entered on construction, where one may be made. Start or
+// StartService from SetUp; the destructor stops both and removes the segment
+// and semaphore.
 #ifndef FAULTWRIGHT_TESTS_SUPPORT_SERVESUPPORT_H
 #define FAULTWRIGHT_TESTS_SUPPORT_SERVESUPPORT_H
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Support/ServiceProcess.h"
 #include "Support/TestSupport.h"
@@ -14,11 +17,18 @@
 namespace FaultwrightTest {
 
 const int kServePort = 5380;
+const std::string kSampleConfig = std::string(FAULTWRIGHT_SOURCE_DIR) + "/config/";
+// A raise that the sample catalogue turns into a critical top-level error.
+const char kAntenna[] = "GPS:L1 L2 Antenna:Voltage:4";
 
 class ServedDirectory {
  public:
+  ServedDirectory();
   ~ServedDirectory();
-  // Fails the test (fatally) when either program does not come up.
+  // fwservice on config, run by launcher (see ServiceProcess). Fails the
+  // test (fatally) when it does not come up.
+  void StartService(const std::string& config = kSampleConfig, const std::vector<std::string>& launcher = {});
+  // StartService, then fwinspect serve.
   void Start();
 
   // fwerror -r or -c with the four names of an error identifier text; its status.
