@@ -3,15 +3,20 @@
 // and fwinspect serve listens on 127.0.0.1:5380, in a network namespace of
 // the test's own, entered on construction, where one may be made. Start or
 // StartService from SetUp; the destructor stops both and removes the segment
-// and semaphore.
+// and semaphore. Header-only.
 #ifndef FAULTWRIGHT_TESTS_SUPPORT_SERVESUPPORT_H
 #define FAULTWRIGHT_TESTS_SUPPORT_SERVESUPPORT_H
 
+#include <gtest/gtest.h>
+
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Support/ServiceProcess.h"
+#include "Support/SharedSegment.h"
+#include "Support/TestService.h"
 #include "Support/TestSupport.h"
 
 namespace FaultwrightTest {
@@ -23,16 +28,45 @@ const char kAntenna[] = "GPS:L1 L2 Antenna:Voltage:4";
 
 class ServedDirectory {
  public:
-  ServedDirectory();
-  ~ServedDirectory();
+  ServedDirectory() {
+    EnterPrivateNetwork();
+    // A directory whose key another test's segment happens to use is passed over.
+    do {
+      directory_ = std::make_unique<TempDirectory>();
+    } while (shmget(ftok(directory_->Path().c_str(), Faultwright::CErrorDatabaseView::kKeyId), 0, 0) != -1);
+  }
+  ~ServedDirectory() {
+    server_.reset();
+    service_.reset();
+    RemoveSharedSegment(directory_->Path());
+  }
+
   // fwservice on config, run by launcher (see ServiceProcess). Fails the
   // test (fatally) when it does not come up.
-  void StartService(const std::string& config = kSampleConfig, const std::vector<std::string>& launcher = {});
+  void StartService(const std::string& config = kSampleConfig, const std::vector<std::string>& launcher = {}) {
+    ASSERT_FALSE(SomethingListensOn(5300)) << "port 5300 is taken, perhaps by a running fwservice: stop it first";
+    service_ = std::make_unique<ServiceProcess>(
+        std::vector<std::string>{"--config", config, "--state", directory_->Path() + "states"}, directory_->Path(),
+        launcher);
+    ASSERT_TRUE(service_->Serving()) << service_->Err();
+  }
   // StartService, then fwinspect serve.
-  void Start();
+  void Start() {
+    ASSERT_NO_FATAL_FAILURE(StartService());
+    ASSERT_FALSE(SomethingListensOn(kServePort)) << "port 5380 is taken, perhaps by fwinspect serve: stop it first";
+    server_ = std::make_unique<ServiceProcess>(
+        "fwinspect", std::vector<std::string>{"serve", kSampleConfig, "--listen", "127.0.0.1:5380"}, directory_->Path(),
+        "serving http://127.0.0.1:5380/");
+    ASSERT_TRUE(server_->Serving()) << server_->Err();
+  }
 
   // fwerror -r or -c with the four names of an error identifier text; its status.
-  static int Tool(bool raise, const std::string& id);
+  static int Tool(bool raise, const std::string& id) {
+    std::vector<std::string> args = {"fwerror", raise ? "-r" : "-c"};
+    std::istringstream names(id);
+    for (std::string name; std::getline(names, name, ':');) args.push_back(name);
+    return RunProcess(BuiltProgram("fwerror"), args).status;
+  }
 
  protected:
   std::unique_ptr<TempDirectory> directory_;
