@@ -95,22 +95,20 @@ class ServePortTest : public ::testing::Test, public ServedDirectory {
 TEST_F(ServePortTest, AnEventFollowsEachChangeAndTheAnswersAreAsTheGoldenFilesSay) {
   EventStream stream;
   EXPECT_EQ(Json::parse(stream.Next())["topLevelErrors"].size(), 0u);
-  const Json active = Change(stream, true);
-  ASSERT_EQ(active.size(), 1u);
-  EXPECT_EQ(Steady(Get("/api/active").dump(1)), ReadFile(kGolden + "ServeActive.json"));
-  EXPECT_EQ(Steady(Get("/api/decode/" + active[0]["stateCode"].get<std::string>()).dump(1)),
-            ReadFile(kGolden + "ServeDecode.json"));
-  EXPECT_EQ(Get("/api/history").size(), 3u);  // each error that the antenna raised
-  const Json catalogue = Get("/api/catalogue");
-  ASSERT_EQ(catalogue.size(), 34u);
-  EXPECT_EQ(catalogue[0]["error"], kAntenna);
-  EXPECT_FALSE(catalogue[0].contains("raised"));
-
-  const std::string metrics = Body("/metrics");
-  EXPECT_EQ(Steady(metrics), ReadFile(kGolden + "ServeMetrics.txt"));
+  ASSERT_EQ(Change(stream, true).size(), 1u);
+  const std::pair<std::string, std::string> goldens[] = {{"/api/active", "ServeActive.json"},
+                                                         {"/api/decode/05E400", "ServeDecode.json"},
+                                                         {"/api/history", "ServeHistory.json"},
+                                                         {"/api/catalogue", "ServeCatalogue.json"},
+                                                         {"/metrics", "ServeMetrics.txt"}};
+  for (const auto& golden : goldens) {
+    const std::string body = Body(golden.first);
+    const Json json = Json::parse(body, nullptr, false);
+    EXPECT_EQ(Steady(json.is_discarded() ? body : json.dump(1)), ReadFile(kGolden + golden.second)) << golden.first;
+  }
   // Where the Prometheus tools are at hand (the CI's browser step), promtool must accept them too.
   if (const char* promtool = std::getenv("FAULTWRIGHT_PROMTOOL")) {
-    const std::string file = directory_->Write("metrics", metrics);
+    const std::string file = directory_->Write("metrics", Body("/metrics"));
     const ProcessResult check = RunProcess("/bin/sh", {"sh", "-c", std::string(promtool) + " check metrics < " + file});
     EXPECT_EQ(check.status, 0) << check.out << check.err;
   }
