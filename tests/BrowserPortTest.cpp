@@ -19,7 +19,6 @@ using Json = nlohmann::json;
 
 const char kChromium[] = "/usr/bin/chromium";
 const char kDriver[] = "/usr/bin/chromedriver";
-const char kLine[] = "Navigation And Control:Line:A Not Set:14";
 // Run in the page by Shows.
 const char kShows[] = R"(const [id, what, present, done] = arguments, until = Date.now() + 1000; (function look() {
   const shown = document.getElementById(id).innerText.includes(what) === present;
@@ -39,8 +38,9 @@ class BrowserPortTest : public ::testing::Test, public ServedDirectory {
     ASSERT_TRUE(session.contains("sessionId")) << session.dump();
     session_ = "/session/" + session["sessionId"].get<std::string>();
   }
+  // The browser ends with its session.
   void TearDown() override {
-    if (!session_.empty()) driver_client_.Delete(session_.c_str());  // the browser ends with its session
+    if (!session_.empty()) driver_client_.Delete(session_.c_str());
   }
 
   // One WebDriver command, a GET without a body; its "value".
@@ -73,7 +73,7 @@ TEST_F(BrowserPortTest, RaisesAndClearsShowWithoutReloadAndADecodeShowsItsTree) 
   ASSERT_EQ(Tool(true, kAntenna), 0);
   EXPECT_TRUE(Shows("active", "Take control"));
   EXPECT_TRUE(Shows("active", "GPS:GPS:Position Calculation:11"));  // its tree, folded open
-  ASSERT_EQ(Tool(true, kLine), 0);
+  ASSERT_EQ(Tool(true, "Navigation And Control:Line:A Not Set:14"), 0);
   EXPECT_TRUE(Shows("active", "Line:A Not Set"));
   // Most severe first.
   const std::string active = Script("return document.getElementById('active').innerText;");

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,9 +41,9 @@ class ServedDirectory {
   }
 
   // fwservice on config, run by launcher (see ServiceProcess). Fails the
-  // test (fatally) when it does not come up.
+  // test (fatally) when it does not come up, its standard error saying why
+  // (a port taken, perhaps by a running fwservice or fwinspect serve).
   void StartService(const std::string& config = kSampleConfig, const std::vector<std::string>& launcher = {}) {
-    ASSERT_FALSE(SomethingListensOn(5300)) << "port 5300 is taken, perhaps by a running fwservice: stop it first";
     service_ = std::make_unique<ServiceProcess>(
         std::vector<std::string>{"--config", config, "--state", directory_->Path() + "states"}, directory_->Path(),
         launcher);
@@ -53,7 +52,6 @@ class ServedDirectory {
   // StartService, then fwinspect serve.
   void Start() {
     ASSERT_NO_FATAL_FAILURE(StartService());
-    ASSERT_FALSE(SomethingListensOn(kServePort)) << "port 5380 is taken, perhaps by fwinspect serve: stop it first";
     server_ = std::make_unique<ServiceProcess>(
         "fwinspect", std::vector<std::string>{"serve", kSampleConfig, "--listen", "127.0.0.1:5380"}, directory_->Path(),
         "serving http://127.0.0.1:5380/");
@@ -62,10 +60,9 @@ class ServedDirectory {
 
   // fwerror -r or -c with the four names of an error identifier text; its status.
   static int Tool(bool raise, const std::string& id) {
-    std::vector<std::string> args = {"fwerror", raise ? "-r" : "-c"};
-    std::istringstream names(id);
-    for (std::string name; std::getline(names, name, ':');) args.push_back(name);
-    return RunProcess(BuiltProgram("fwerror"), args).status;
+    // The shell splits the text at its colons alone.
+    const std::string fwerror = BuiltProgram("fwerror");
+    return RunProcess("/bin/sh", {"sh", "-c", "IFS=:; exec \"$0\" $1 $2", fwerror, raise ? "-r" : "-c", id}).status;
   }
 
  protected:
