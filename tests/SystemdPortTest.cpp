@@ -1,8 +1,6 @@
 // fwservice under a service manager: the notifications on $NOTIFY_SOCKET, the
 // journal's priority prefixes, and the reload of the catalogue on SIGHUP.
 #include <gtest/gtest.h>
-
-#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -10,142 +8,107 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "Common/ErrorDatabase/CErrorDatabase.h"
 #include "Identifiers/Identifiers.h"
 #include "Service/CStateFile.h"
-#include "Support/ServiceProcess.h"
-#include "Support/SharedSegment.h"
-#include "Support/TestService.h"
-#include "Support/TestSupport.h"
+#include "Support/ServeSupport.h"
 
 namespace {
 
 using namespace Faultwright;
 using namespace FaultwrightTest;
+using Texts = std::vector<std::string>;
 
-const std::string kSampleConfig = std::string(FAULTWRIGHT_SOURCE_DIR) + "/config/";
-const std::vector<std::string> kPlain = {"GPS", "GPS", "Firmware Version", "12"};
-const std::vector<std::string> kSpray = {"Spray", "Treatments", "Beyond Treatment Range Limit", "15"};
+const char kPlain[] = "GPS:GPS:Firmware Version:12";
 const std::string kSprayModule = "<Module identifier=\"Spray\" file=\"SprayModule.xml\"/>";
 
-int Raise(const std::vector<std::string>& names) {
-  std::vector<std::string> args = {"fwerror"};
-  args.insert(args.end(), names.begin(), names.end());
-  return RunProcess(BuiltProgram("fwerror"), args).status;
-}
-
-class SystemdPortTest : public ::testing::Test {
+class SystemdPortTest : public ::testing::Test, public ServedDirectory {
  protected:
-  void SetUp() override {
-    EnterPrivateNetwork();
-    config_ = directory_.Path() + "catalogue/";
-    std::filesystem::copy(kSampleConfig, config_);
+  void WriteTop(const std::string& text) { directory_->Write("catalogue/" + top_, text); }
+  // Whether the service's standard error comes to hold text.
+  bool Logs(const std::string& text) {
+    return service_->WaitUntil([&] { return service_->Err().find(text) != std::string::npos; });
   }
-  void TearDown() override {
-    service_.reset();
-    for (const char* name : {"NOTIFY_SOCKET", "WATCHDOG_USEC", "JOURNAL_STREAM"}) unsetenv(name);
-    RemoveSharedSegment(directory_.Path());
-  }
-  ServiceProcess& Start(const std::vector<std::string>& launcher = {}) {
-    service_ = std::make_unique<ServiceProcess>(
-        std::vector<std::string>{"--config", config_, "--state", directory_.Path() + "states"}, directory_.Path(),
-        launcher);
-    EXPECT_TRUE(service_->Serving()) << service_->Err();
-    return *service_;
+  // The datagrams to the manager up to one that equals last; all of them
+  // when none does within two seconds.
+  Texts Received(const std::string& last) {
+    Texts received;
+    char buffer[256];
+    for (ssize_t size; (received.empty() || received.back() != last) && (size = recv(manager_, buffer, 256, 0)) > 0;) {
+      received.emplace_back(buffer, size);
+    }
+    return received;
   }
 
-  TempDirectory directory_;
-  std::string config_;
-  std::unique_ptr<ServiceProcess> service_;
+  const std::string config_ = directory_->Path() + "catalogue/";
+  const std::string top_ = CErrorDatabase::kTopFileName;
+  const int manager_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
 };
 
-// The datagrams that arrive on socket until one equals last, or two seconds pass.
-std::vector<std::string> ReceiveUntil(int socket, const std::string& last, ServiceProcess& service) {
-  std::vector<std::string> received;
-  service.WaitUntil(
-      [&] {
-        char buffer[256];
-        ssize_t size;
-        while ((size = recv(socket, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) received.emplace_back(buffer, size);
-        return !received.empty() && received.back() == last;
-      },
-      2000);
-  return received;
-}
-
-TEST_F(SystemdPortTest, TellsTheManagerItsStatesAndWritesPrioritiesToTheJournal) {
+TEST_F(SystemdPortTest, TellsTheManagerWritesPrioritiesToTheJournalAndReloadsKeepingStates) {
   // An abstract name, as the manager hands out.
   const std::string name = "@faultwright-test-" + std::to_string(getpid());
-  int manager = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  ASSERT_GE(manager, 0);
-  sockaddr_un address = {};
-  address.sun_family = AF_UNIX;
+  sockaddr_un address = {AF_UNIX, {}};
   name.copy(address.sun_path + 1, name.size() - 1, 1);
-  ASSERT_EQ(bind(manager, reinterpret_cast<sockaddr*>(&address),
-                 static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size())),
-            0);
+  const socklen_t size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
+  const timeval wait = {2, 0};
+  ASSERT_EQ(setsockopt(manager_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait), 0);
+  ASSERT_EQ(bind(manager_, reinterpret_cast<sockaddr*>(&address), size), 0);
   setenv("NOTIFY_SOCKET", name.c_str(), 1);
   setenv("WATCHDOG_USEC", "100000", 1);
+  std::filesystem::copy(kSampleConfig, config_);
   // The journal's variable names the service's own standard error.
-  ServiceProcess& service =
-      Start({"/bin/sh", "-c", "export JOURNAL_STREAM=$(stat -L -c %d:%i /proc/self/fd/2); exec \"$0\" \"$@\""});
+  ASSERT_NO_FATAL_FAILURE(StartService(
+      config_, {"/bin/sh", "-c", "export JOURNAL_STREAM=$(stat -L -c %d:%i /proc/self/fd/2); exec \"$0\" \"$@\""}));
+  ASSERT_EQ(Received("READY=1"), Texts{"READY=1"});
+  const Texts pings = Received("WATCHDOG=1");
+  EXPECT_EQ(pings, Texts(std::max<size_t>(pings.size(), 1), "WATCHDOG=1"));
 
-  std::vector<std::string> received = ReceiveUntil(manager, "READY=1", service);
-  ASSERT_EQ(received, std::vector<std::string>{"READY=1"});
-  received = ReceiveUntil(manager, "WATCHDOG=1", service);
-  ASSERT_FALSE(received.empty());
-  EXPECT_EQ(received, std::vector<std::string>(received.size(), "WATCHDOG=1"));
-  ASSERT_EQ(Raise({"GPS", "Battery", "A Not Set", "0"}), 0);  // not in the catalogue: a warning
-  EXPECT_TRUE(service.WaitUntil([&] { return service.Err().find("<4>fwservice: RaiseError") != std::string::npos; }))
-      << service.Err();
-  EXPECT_EQ(service.Stop(SIGTERM), 0);
-  received = ReceiveUntil(manager, "STOPPING=1", service);
-  ASSERT_FALSE(received.empty());
-  EXPECT_EQ(received.back(), "STOPPING=1");
-  EXPECT_EQ(service.Err().find("<6>fwservice: serving"), 0u) << service.Err();
-  EXPECT_NE(service.Err().find("\n<6>fwservice: stopping on"), std::string::npos) << service.Err();
-  close(manager);
-}
+  // A reload without the spray module, then one of a broken catalogue.
+  ASSERT_EQ(Tool(true, kPlain), 0);
+  std::string top = ReadFile(config_ + top_);
+  WriteTop(top.replace(top.find(kSprayModule), kSprayModule.size(), ""));
+  ASSERT_TRUE(service_->WaitUntil([&] { return CountOf(service_->Out(), "RaiseError") == 1; }));
+  kill(service_->Pid(), SIGHUP);
+  EXPECT_TRUE(Logs("<6>fwservice: catalogue reloaded")) << service_->Err();
+  WriteTop("<Faultwright");
+  kill(service_->Pid(), SIGHUP);
+  EXPECT_TRUE(Logs("<3>fwservice: catalogue not reloaded, the one before is kept: no errors")) << service_->Err();
 
-TEST_F(SystemdPortTest, AReloadKeepsTheStatesOfErrorsThatStayAndABrokenCatalogueKeepsTheOldOne) {
-  // Inherited from a parent on the journal, but standard error is a pipe: plain lines.
-  setenv("JOURNAL_STREAM", "1:1", 1);
-  ServiceProcess& service = Start();
-  ASSERT_EQ(Raise(kPlain), 0);
-  const std::string top = config_ + CErrorDatabase::kTopFileName;
-  std::string catalogue = ReadFile(top);
-  directory_.Write("catalogue/" + std::string(CErrorDatabase::kTopFileName),
-                   catalogue.replace(catalogue.find(kSprayModule), kSprayModule.size(), ""));
-  ASSERT_TRUE(service.WaitUntil([&] { return CountOf(service.Out(), "RaiseError") == 1; }));
-  kill(service.Pid(), SIGHUP);
-  EXPECT_TRUE(service.WaitUntil([&] { return service.Err().find("catalogue reloaded") != std::string::npos; }))
-      << service.Err();
-  directory_.Write("catalogue/" + std::string(CErrorDatabase::kTopFileName), "<Faultwright");
-  kill(service.Pid(), SIGHUP);
-  EXPECT_TRUE(service.WaitUntil([&] {
-    return service.Err().find("fwservice: catalogue not reloaded, the one before is kept: no errors") !=
-           std::string::npos;
-  })) << service.Err();
-  // The catalogue of the first reload still serves: the spray module is gone.
-  ASSERT_EQ(Raise(kSpray), 0);
-  EXPECT_TRUE(service.WaitUntil([&] { return service.Err().find("not in the catalogue") != std::string::npos; }))
-      << service.Err();
-  EXPECT_EQ(service.Stop(SIGTERM), 0);
-  EXPECT_EQ(service.Err().find("fwservice: serving"), 0u) << service.Err();
+  // A manager whose queue is full stalls nothing: the loop goes on, and the
+  // catalogue of the first reload serves, the spray module gone.
+  const int filler = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  while (sendto(filler, "-", 1, 0, reinterpret_cast<sockaddr*>(&address), size) == 1) {}
+  close(filler);
+  ASSERT_EQ(Tool(true, "Spray:Treatments:Beyond Treatment Range Limit:15"), 0);
+  EXPECT_TRUE(Logs("not in the catalogue")) << service_->Err();
+  EXPECT_TRUE(Logs("<4>fwservice: cannot notify the service manager")) << service_->Err();
+  // Room for the last one.
+  while (recv(manager_, &top[0], 1, MSG_DONTWAIT) > 0) {}
+  EXPECT_EQ(service_->Stop(SIGTERM), 0);
+  EXPECT_EQ(Received("STOPPING=1").back(), "STOPPING=1");
+  EXPECT_EQ(service_->Err().find("<6>fwservice: serving"), 0u) << service_->Err();
+  EXPECT_NE(service_->Err().find("\n<6>fwservice: stopping on"), std::string::npos) << service_->Err();
+  close(manager_);
 
   std::vector<CErrorState> records;
-  ASSERT_EQ(CStateFile(directory_.Path() + "states").Load(&records), CStateFile::kLoaded);
-  std::vector<std::string> active;
+  ASSERT_EQ(CStateFile(directory_->Path() + "states").Load(&records), CStateFile::kLoaded);
+  Texts active;
   for (const CErrorState& record : records) {
-    if (record.IsActive())
-      active.push_back(ErrorIdentifierText(record.Code, record.Type) + " " + std::to_string(record.RaiseCount1));
-    EXPECT_NE(ErrorIdentifierText(record.Code, record.Type).rfind("Spray:", 0), 0u);
+    const std::string id = ErrorIdentifierText(record.Code, record.Type);
+    if (record.IsActive() || id.rfind("Spray:", 0) == 0)
+      active.push_back(id + " " + std::to_string(record.RaiseCount1));
   }
-  EXPECT_EQ(active, std::vector<std::string>{"GPS:GPS:Firmware Version:12 1"});
+  EXPECT_EQ(active, Texts{std::string(kPlain) + " 1"});
+
+  // Inherited from a parent on the journal, but standard error is a pipe: plain lines.
+  unsetenv("NOTIFY_SOCKET");
+  setenv("JOURNAL_STREAM", "1:1", 1);
+  ASSERT_NO_FATAL_FAILURE(StartService());
+  EXPECT_EQ(service_->Err().rfind("fwservice: restored", 0), 0u) << service_->Err();
 }
 
 }  // namespace
