@@ -25,7 +25,7 @@ struct Connected {
   Connected() {
     if (!service.Listen("127.0.0.1", CFaultwrightAPI::kServicePort)) return;
     client = std::make_unique<CFaultwrightAPI>();
-    service.Poll(100, &messages);  // accepts the client
+    service.Poll(100, messages);  // accepts the client
   }
   bool Ready() const { return client != nullptr && client->IsConnected() && service.ClientCount() == 1; }
 
@@ -42,7 +42,7 @@ void BM_RaiseAndClear(benchmark::State& state) {
       return state.SkipWithError("a request was not sent");
     }
     setup.messages.clear();
-    while (setup.messages.size() < 2) setup.service.Poll(1000, &setup.messages);
+    while (setup.messages.size() < 2) setup.service.Poll(1000, setup.messages);
   }
 }
 BENCHMARK(BM_RaiseAndClear)->Iterations(10000);

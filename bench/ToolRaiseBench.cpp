@@ -41,7 +41,7 @@ size_t Drain(MPISocketServerC& service, size_t expected) {
   int quietRounds = 0;
   while (std::chrono::steady_clock::now() < deadline && quietRounds < 2) {
     size_t before = messages.size();
-    service.Poll(5, &messages);
+    service.Poll(5, messages);
     const bool quiet = messages.size() == before && messages.size() >= expected && service.ClientCount() == 0;
     quietRounds = quiet ? quietRounds + 1 : 0;
   }

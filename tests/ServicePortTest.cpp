@@ -119,7 +119,7 @@ TEST_F(ServicePortTest, RaisesReachReadersAndCallbacksAndSurviveAKillButNotACorr
   // Saved within a second of the change, so that even a killed service keeps it.
   const auto saved = [&](const char* id) {
     std::vector<CErrorState> records;
-    CStateFile(state).Load(&records);
+    CStateFile(state).Load(records);
     for (const CErrorState& record : records) {
       if (record.Matches(KeyOf(id).code, KeyOf(id).type)) return record;
     }

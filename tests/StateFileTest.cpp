@@ -32,7 +32,7 @@ class StateFileTest : public ::testing::Test {
   CStateFile::LoadResult Load(const std::string& boot = kBoot) {
     loaded_.assign(2, CErrorState{});
     CStateFile file(path_, boot);
-    CStateFile::LoadResult result = file.Load(&loaded_);
+    CStateFile::LoadResult result = file.Load(loaded_);
     said_ = file.ErrorText();
     return result;
   }

@@ -95,7 +95,7 @@ TEST_F(SystemdPortTest, TellsTheManagerWritesPrioritiesToTheJournalAndReloadsKee
   close(manager_);
 
   std::vector<CErrorState> records;
-  ASSERT_EQ(CStateFile(directory_->Path() + "states").Load(&records), CStateFile::kLoaded);
+  ASSERT_EQ(CStateFile(directory_->Path() + "states").Load(records), CStateFile::kLoaded);
   Texts active;
   for (const CErrorState& record : records) {
     const std::string id = ErrorIdentifierText(record.Code, record.Type);

@@ -189,7 +189,7 @@ bool CDiagnosticService::OpenCatalogue() {
   std::vector<CErrorState> records;
   if (!options_.stateFile.empty()) {
     stateFile_ = std::make_unique<CStateFile>(options_.stateFile);
-    switch (stateFile_->Load(&records)) {
+    switch (stateFile_->Load(records)) {
       case CStateFile::kLoaded:
         Report(CJournalStream::kInfo, "restored %zu error states from %s", records.size(), options_.stateFile.c_str());
         break;

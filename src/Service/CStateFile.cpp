@@ -146,7 +146,7 @@ bool CStateFile::Save(const std::vector<CErrorState>& records) {
   return synced || Fail("fsync " + directory);
 }
 
-CStateFile::LoadResult CStateFile::Load(std::vector<CErrorState>* records) {
+CStateFile::LoadResult CStateFile::Load(std::vector<CErrorState>& records) {
   // Without O_NONBLOCK, opening a named pipe would wait for a writer.
   int file = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (file < 0) {
@@ -189,14 +189,14 @@ CStateFile::LoadResult CStateFile::Load(std::vector<CErrorState>* records) {
   std::string fileBoot = bytes.substr(sizeof kMagic + sizeof kVersion, kBootIdBytes);
   fileBoot.resize(std::strlen(fileBoot.c_str()));
   const bool sameBoot = !bootId_.empty() && fileBoot == bootId_;
-  records->clear();
+  records.clear();
   for (uint32_t i = 0; i < count; ++i) {
     CErrorState record = ReadAt<CErrorState>(bytes, kHeaderBytes + i * sizeof(CErrorState));
     if (!sameBoot) {
       record.Raised = record.Cleared = Core::MonotonicTime();
       record.Flags &= static_cast<uint16_t>(~CErrorState::kActive);
     }
-    records->push_back(record);
+    records.push_back(record);
   }
   return kLoaded;
 }

@@ -47,9 +47,9 @@ class CStateFile {
   // False, with the target untouched, when the records could not all be
   // written and forced to disk, or there are more than kMaxRecords.
   bool Save(const std::vector<CErrorState>& records);
-  // Replaces *records with the file's records when kLoaded; leaves them
+  // Replaces records with the file's records when kLoaded; leaves them
   // alone otherwise. kAbsent when there is no file.
-  LoadResult Load(std::vector<CErrorState>* records);
+  LoadResult Load(std::vector<CErrorState>& records);
 
   // The kernel's boot identity, empty when it cannot be read.
   static std::string CurrentBootId();

@@ -49,7 +49,7 @@ std::vector<std::string> TestService::Collect(size_t count, int timeoutMs) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
     std::vector<MPIReceivedMessageC> messages;
-    if (server_.Poll(static_cast<int>(left.count()), &messages) < 0) break;
+    if (server_.Poll(static_cast<int>(left.count()), messages) < 0) break;
     for (const MPIReceivedMessageC& message : messages) received_.push_back(Describe(*message.message));
   }
   return received_;

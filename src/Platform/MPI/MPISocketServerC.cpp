@@ -98,13 +98,13 @@ bool HasInput(int descriptor) {
 // Collects the messages for the vector form of Poll.
 class MessageCollector : public MPIServerHandlerC {
  public:
-  explicit MessageCollector(std::vector<MPIReceivedMessageC>* messages) : messages_(messages) {}
+  explicit MessageCollector(std::vector<MPIReceivedMessageC>& messages) : messages_(messages) {}
   void MessageReceived(int client, std::unique_ptr<BDictionaryC> message) override {
-    messages_->push_back({client, std::move(message)});
+    messages_.push_back({client, std::move(message)});
   }
 
  private:
-  std::vector<MPIReceivedMessageC>* messages_;
+  std::vector<MPIReceivedMessageC>& messages_;
 };
 
 }  // namespace
@@ -157,7 +157,7 @@ bool MPISocketServerC::Fail(const char* call, const std::string& address, unsign
   return false;
 }
 
-int MPISocketServerC::Poll(int timeoutMs, std::vector<MPIReceivedMessageC>* messages) {
+int MPISocketServerC::Poll(int timeoutMs, std::vector<MPIReceivedMessageC>& messages) {
   MessageCollector collector(messages);
   MPIServerHandlerC* owner = handler_;
   handler_ = &collector;

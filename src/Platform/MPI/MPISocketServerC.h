@@ -83,8 +83,8 @@ class MPISocketServerC {
   // handing the complete messages to the handler. Returns how many it handed
   // out, or -1 when the server is not listening or the wait failed.
   int Poll(int timeoutMs);
-  // The same, appending the messages to *messages instead.
-  int Poll(int timeoutMs, std::vector<MPIReceivedMessageC>* messages);
+  // The same, appending the messages to messages instead.
+  int Poll(int timeoutMs, std::vector<MPIReceivedMessageC>& messages);
 
   // The end of the service: takes in the clients already waiting, stops
   // listening, then reads every client, oldest first, until nothing more has
