@@ -46,12 +46,12 @@ int CCommandLine::Run(int argc, char** argv) {
   if (const std::optional<int> status = ReadOptions(argc, argv, raise)) return *status;
 
   CErrorKey key;
-  if (!LookUp(argv + optind, &key)) {
+  if (!LookUp(argv + optind, key)) {
     std::fputs("\n\n", err_);
     PrintUsage(err_, argv[0]);
     return 1;
   }
-  Send(&client, key, raise);
+  Send(client, key, raise);
   return 0;
 }
 
@@ -90,13 +90,13 @@ std::optional<int> CCommandLine::ReadOptions(int argc, char** argv, bool& raise)
   return std::nullopt;
 }
 
-bool CCommandLine::LookUp(char* const* names, CErrorKey* key) const {
+bool CCommandLine::LookUp(char* const* names, CErrorKey& key) const {
   const EModuleIdentifier module = ModuleFromName(names[0]);
   const ESubModuleIdentifier subModule = SubModuleFromName(names[1]);
   const EProblemIdentifier problem = ProblemFromName(names[2]);
   const EProblemType type = ProblemTypeFromName(names[3]);
   if (!ReportUnknownNames(module, subModule, problem, type)) return false;
-  *key = CErrorKey(module | subModule | problem, type);
+  key = CErrorKey(module | subModule | problem, type);
   return true;
 }
 
@@ -120,8 +120,8 @@ bool CCommandLine::ReportUnknownNames(EModuleIdentifier module, ESubModuleIdenti
   return known;
 }
 
-void CCommandLine::Send(CFaultwrightAPI* client, const CErrorKey& key, bool raise) const {
-  if ((raise ? client->RaiseError(key) : client->ClearError(key)) < 0) {
+void CCommandLine::Send(CFaultwrightAPI& client, const CErrorKey& key, bool raise) const {
+  if ((raise ? client.RaiseError(key) : client.ClearError(key)) < 0) {
     std::fputs("diagnostic service not reachable: request not delivered\n", err_);
   }
 }

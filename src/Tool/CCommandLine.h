@@ -37,13 +37,13 @@ class CCommandLine {
   std::optional<int> ReadOptions(int argc, char** argv, bool& raise) const;
   // Looks the four names up, all of them, so that one run names every mistake;
   // false when any is unknown.
-  bool LookUp(char* const* names, CErrorKey* key) const;
+  bool LookUp(char* const* names, CErrorKey& key) const;
   // Writes a message for each unknown name to err; true when there was none.
   bool ReportUnknownNames(EModuleIdentifier module, ESubModuleIdentifier subModule, EProblemIdentifier problem,
                           EProblemType type) const;
   // Raises or clears key; a request that did not reach the service is
   // reported on err.
-  void Send(CFaultwrightAPI* client, const CErrorKey& key, bool raise) const;
+  void Send(CFaultwrightAPI& client, const CErrorKey& key, bool raise) const;
   void PrintUsage(FILE* stream, const char* program) const;
   void PrintListing(int option) const;
 
