@@ -43,6 +43,20 @@ class FaultwrightAPIPortTest : public PortTest {
   std::unique_ptr<TestService> service_;
 };
 
+TEST_F(FaultwrightAPIPortTest, SendsOnlyRequestsThatChangeTheStateAndNothingWhileSuppressed) {
+  StartService();
+  CFaultwrightAPI client;
+  EXPECT_EQ(client.RaiseError(kSatellites), 1);
+  EXPECT_EQ(client.RaiseError(kSatellites), 0);
+  EXPECT_EQ(client.ClearError(kVoltage), 1);  // never raised by this client: sent all the same
+  EXPECT_EQ(client.ClearError(kSatellites), 1);
+  client.SetSuppressed(true);
+  EXPECT_EQ(client.RaiseError(kVoltage), 0);
+  EXPECT_EQ(client.PendingCount(), 0u);
+  EXPECT_EQ(service_->CollectFor(200),
+            (Lines{"notify RaiseError 68664 11 0", "notify ClearError 131641 3", "notify ClearError 68664 11"}));
+}
+
 TEST_F(FaultwrightAPIPortTest, TheQueueSendsEachKeysLastRequestOnceBehindTheRequestInHand) {
   CFaultwrightAPI client;
   EXPECT_EQ(client.RaiseError(kSatellites), -1);
