@@ -15,7 +15,10 @@
 
 namespace Faultwright {
 
-CLiveDatabase::CLiveDatabase(const std::string& directory) : catalogue_(directory) { Attach(); }
+CLiveDatabase::CLiveDatabase(const std::string& directory, std::FILE* messageOutput)
+    : catalogue_(directory), messageOutput_(messageOutput) {
+  Attach();
+}
 
 void CLiveDatabase::Attach() {
   view_.reset();
@@ -31,7 +34,7 @@ void CLiveDatabase::Attach() {
                                : Core::SystemError("cannot open the live error database here");
     return;
   }
-  view_ = std::make_unique<CErrorDatabaseView>(false, 0);
+  view_ = std::make_unique<CErrorDatabaseView>(false, 0, messageOutput_);
   if (view_->HasFailed()) {
     problem_ = "cannot attach to the live error database of the working directory";
     view_.reset();

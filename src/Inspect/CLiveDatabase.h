@@ -23,6 +23,7 @@
 #ifndef FAULTWRIGHT_INSPECT_CLIVEDATABASE_H
 #define FAULTWRIGHT_INSPECT_CLIVEDATABASE_H
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -34,8 +35,9 @@ namespace Faultwright {
 class CLiveDatabase {
  public:
   // Loads the catalogue of directory (ending in "/") and attaches a reader's
-  // view to the working directory's segment.
-  explicit CLiveDatabase(const std::string& directory);
+  // view to the working directory's segment. The views' messages (a lock not
+  // obtained, a failing call) go to messageOutput; null keeps them back.
+  explicit CLiveDatabase(const std::string& directory, std::FILE* messageOutput = stderr);
 
   // Empty when the view is attached; else why nothing can be read.
   const std::string& Problem() const { return problem_; }
@@ -65,6 +67,7 @@ class CLiveDatabase {
   std::string problem_;
   std::string notice_;
   int semaphoreId_ = -1;
+  std::FILE* messageOutput_;
   std::unique_ptr<CErrorDatabaseView> view_;
   bool lost_ = false;  // the view was dropped; Refresh attaches anew
   bool enabled_ = false;

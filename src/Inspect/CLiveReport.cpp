@@ -9,7 +9,6 @@
 #include "Common/Summaries/ErrorSummaries.h"
 #include "Common/Summaries/SummaryFields.h"
 #include "Identifiers/Identifiers.h"
-#include "Inspect/CommandSupport.h"
 #include "Inspect/DiagnosticsPage.h"
 #include "Inspect/LiveCommands.h"
 #include "Inspect/SummaryOutput.h"
@@ -63,7 +62,7 @@ void MetricHeader(std::string& out, const char* name, const char* type, const ch
 }  // namespace
 
 CLiveReport::CLiveReport(const std::string& directory)
-    : live_(directory), patterns_(directory), catalogueName_(directory) {
+    : live_(directory, nullptr), patterns_(directory), catalogueName_(directory) {
   PollLocked();
 }
 
@@ -79,12 +78,9 @@ bool CLiveReport::Poll() {
 
 bool CLiveReport::PollLocked() {
   ++polls_;
-  {
-    // A stopped service's lock refuses every look, each with its line; the
-    // answers and the metrics say what is wrong instead.
-    CQuietStandardError quiet;
-    live_.Refresh();
-  }
+  // The views keep their messages back: a stopped service's lock refuses
+  // every look, and the answers and the metrics say what is wrong instead.
+  live_.Refresh();
   live_.TakeNotice();  // the next look says what it finds
   std::string problem = WhyNotEnabled(live_);
   std::vector<CErrorState> states;

@@ -21,20 +21,6 @@ int ReportFailure(const std::string& message);
 // catalogue, which is never what someone who names a directory means.
 bool OpenConfigurationDirectory(const std::string& argument, std::string& directory);
 
-// While it lives, standard error goes nowhere: for the server, whose looks at
-// a stopped service's lock, twenty a second, would each leave a line of the
-// view's. Should that fail, standard error stays as it was.
-class CQuietStandardError {
- public:
-  CQuietStandardError();
-  ~CQuietStandardError();
-  CQuietStandardError(const CQuietStandardError&) = delete;
-  CQuietStandardError& operator=(const CQuietStandardError&) = delete;
-
- private:
-  int saved_ = -1;
-};
-
 }  // namespace Faultwright
 
 #endif  // FAULTWRIGHT_INSPECT_COMMANDSUPPORT_H

@@ -50,7 +50,8 @@ int64_t InNanoseconds(const Core::Time& time) {
 
 }  // namespace
 
-CErrorDatabaseView::CErrorDatabaseView(bool initialise, int owner) : copy_(), baseline_(), owner_(owner) {
+CErrorDatabaseView::CErrorDatabaseView(bool initialise, int owner, std::FILE* messageOutput)
+    : copy_(), baseline_(), owner_(owner), messageOutput_(messageOutput) {
   key_t key = ftok(".", kKeyId);
   if (key == -1) {
     Fail("CErrorDatabaseView::CErrorDatabaseView ftok");
@@ -89,7 +90,7 @@ CErrorDatabaseView::CErrorDatabaseView(bool initialise, int owner) : copy_(), ba
 }
 
 void CErrorDatabaseView::Fail(const char* what) {
-  std::perror(what);
+  Core::deprintfTo(messageOutput_, "%s: %s\n", what, std::strerror(errno));
   failed_ = true;
 }
 
@@ -134,11 +135,11 @@ bool CErrorDatabaseView::IsOwnObject(const ipc_perm& permissions, key_t key, con
                                      const char* removal) {
   const uid_t user = geteuid();
   if (permissions.cuid == user && permissions.uid == user) return true;
-  std::fprintf(stderr,
-               "CErrorDatabaseView: the %s of key 0x%08x (id %d) is not this user's (made by user %u, owned by "
-               "user %u, this process runs as user %u): not used; remove it with \"ipcrm %s %d\"\n",
-               kind, static_cast<unsigned>(key), id, static_cast<unsigned>(permissions.cuid),
-               static_cast<unsigned>(permissions.uid), static_cast<unsigned>(user), removal, id);
+  Core::deprintfTo(messageOutput_,
+                   "CErrorDatabaseView: the %s of key 0x%08x (id %d) is not this user's (made by user %u, owned by "
+                   "user %u, this process runs as user %u): not used; remove it with \"ipcrm %s %d\"\n",
+                   kind, static_cast<unsigned>(key), id, static_cast<unsigned>(permissions.cuid),
+                   static_cast<unsigned>(permissions.uid), static_cast<unsigned>(user), removal, id);
   failed_ = true;
   return false;
 }
@@ -161,7 +162,7 @@ bool CErrorDatabaseView::GetLock() {
       return false;
     }
   }
-  Core::deprintf("unable to obtain lock\n");
+  Core::deprintfTo(messageOutput_, "unable to obtain lock\n");
   return false;
 }
 
@@ -258,8 +259,8 @@ void CErrorDatabaseView::SetErrors(const CErrorDatabase& catalogue) {
   ReleaseLock();
   const size_t size = catalogue.Errors().size();
   if (size > kMaxErrors) {
-    std::fprintf(stderr, "CErrorDatabaseView::SetErrors: %zu errors beyond the table's %d left out\n",
-                 size - kMaxErrors, kMaxErrors);
+    Core::deprintfTo(messageOutput_, "CErrorDatabaseView::SetErrors: %zu errors beyond the table's %d left out\n",
+                     size - kMaxErrors, kMaxErrors);
   }
 }
 
@@ -268,10 +269,10 @@ int CErrorDatabaseView::RepairErrors(const CErrorDatabase& catalogue) {
   const int repaired = PlaceErrors(catalogue);
   ReleaseLock();
   if (repaired > 0) {
-    std::fprintf(stderr,
-                 "CErrorDatabaseView::RepairErrors: another process changed the segment's table; %d of its "
-                 "count, codes and types written again\n",
-                 repaired);
+    Core::deprintfTo(messageOutput_,
+                     "CErrorDatabaseView::RepairErrors: another process changed the segment's table; %d of its "
+                     "count, codes and types written again\n",
+                     repaired);
   }
   return repaired;
 }

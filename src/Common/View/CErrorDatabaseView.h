@@ -12,8 +12,8 @@
 //
 // Every access to the segment holds the lock; a lock attempt waits at most
 // 2 ms and an operation gives up after 5 of them, printing
-// "unable to obtain lock". A failing system call is printed through perror
-// and sets a sticky error flag, after which the locked operations refuse
+// "unable to obtain lock". A failing system call is printed as perror prints
+// it and sets a sticky error flag, after which the locked operations refuse
 // quietly; such a view must be destroyed and constructed again. The segment's
 // Count is never trusted beyond the table's 400 entries. Nothing here detaches
 // or removes the segment or the semaphore. A view is used by one thread at a
@@ -32,6 +32,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <type_traits>
 #include <vector>
 
@@ -71,8 +72,9 @@ class CErrorDatabaseView {
   // directory. With initialise, zeroes the segment and frees the lock: only
   // one living process may do so. An owner without initialise frees only a
   // new lock (IsNew). A failure, or an owner's refusal of another user's
-  // objects, is printed and leaves HasFailed().
-  CErrorDatabaseView(bool initialise, int owner);
+  // objects, is printed and leaves HasFailed(). The view's messages go to
+  // messageOutput (standard error unless given; null keeps them back).
+  CErrorDatabaseView(bool initialise, int owner, std::FILE* messageOutput = stderr);
   CErrorDatabaseView(const CErrorDatabaseView&) = delete;
   CErrorDatabaseView& operator=(const CErrorDatabaseView&) = delete;
 
@@ -177,6 +179,7 @@ class CErrorDatabaseView {
   Header baseline_;
   std::vector<Core::MonotonicTime> lastSeen_;
   int owner_;
+  std::FILE* messageOutput_;
   CErrorStateListener* listener_ = nullptr;
 };
 
