@@ -59,10 +59,35 @@ void MetricHeader(std::string& out, const char* name, const char* type, const ch
   out += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
 }
 
+// Every error of the catalogue in the summaries' form, without what only the
+// live database knows.
+std::string CatalogueText(const CErrorDatabase& catalogue) {
+  std::vector<CErrorSummary> summaries;
+  for (const CError& error : catalogue.Errors()) {
+    CErrorSummary summary;
+    summary.code = error.Code();
+    summary.type = error.Type();
+    SetErrorFields(error, summary);
+    FillOwnTexts(error, false, summary);
+    summaries.push_back(summary);
+  }
+  Json errors = SummariesToJsonArray(summaries, Core::MonotonicTime::Now(), true);
+  for (Json& error : errors) {
+    for (const char* live :
+         {"raised", "raisedAt", "cleared", "clearedAt", "raiseCount1", "raiseCount2", "stateCode", "fixedCode"}) {
+      error.erase(live);
+    }
+  }
+  return JsonText(errors);
+}
+
 }  // namespace
 
 CLiveReport::CLiveReport(const std::string& directory)
-    : live_(directory, nullptr), patterns_(directory), catalogueName_(directory) {
+    : live_(directory, nullptr),
+      patterns_(directory),
+      catalogueName_(directory),
+      catalogueText_(CatalogueText(live_.Catalogue())) {
   PollLocked();
 }
 
@@ -206,27 +231,7 @@ CLiveReport::CAnswer CLiveReport::Decode(const std::string& stateCode) {
   return {decoding.status, decoding.problem.empty() ? JsonText(decoding.value) : ProblemText(decoding.problem)};
 }
 
-CLiveReport::CAnswer CLiveReport::Catalogue() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<CErrorSummary> summaries;
-  for (const CError& error : live_.Catalogue().Errors()) {
-    CErrorSummary summary;
-    summary.code = error.Code();
-    summary.type = error.Type();
-    SetErrorFields(error, summary);
-    FillOwnTexts(error, false, summary);
-    summaries.push_back(summary);
-  }
-  // The summaries' form without what only the live database knows.
-  Json errors = SummariesToJsonArray(summaries, Core::MonotonicTime::Now(), true);
-  for (Json& error : errors) {
-    for (const char* live :
-         {"raised", "raisedAt", "cleared", "clearedAt", "raiseCount1", "raiseCount2", "stateCode", "fixedCode"}) {
-      error.erase(live);
-    }
-  }
-  return {200, JsonText(errors)};
-}
+CLiveReport::CAnswer CLiveReport::Catalogue() { return {200, catalogueText_}; }
 
 std::string CLiveReport::Metrics() {
   std::lock_guard<std::mutex> lock(mutex_);

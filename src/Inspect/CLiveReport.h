@@ -99,6 +99,7 @@ class CLiveReport {
   CLiveDatabase live_;
   CErrorPatterns patterns_;
   std::string catalogueName_;
+  const std::string catalogueText_;  // the catalogue does not change while the server runs
   uint64_t version_ = 0;
   uint64_t polls_ = 0;
   uint64_t unreadablePolls_ = 0;
